@@ -1,0 +1,105 @@
+// The one converter object of the library: the tag dictionary, the output
+// document of each direction, the cursors the tree walks move through the
+// output, and the run flags.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <set>
+#include <string>
+
+#include <pugixml.hpp>
+
+enum class ConversionDirection { ToCustomer, ToDevice };
+
+class CXmlTlvConverter {
+public:
+    using NameMap = std::map<std::string, std::string>;
+    using NameSet = std::set<std::string>;
+
+    CXmlTlvConverter();
+
+    // Rebuilds the dictionary and clears the run state of one direction.
+    void ResetForRun(ConversionDirection direction, bool option);
+
+    // Dictionary.
+    void BuildDictionary();
+    void ReadTagRecord(const pugi::xml_node& element, bool isRoot);
+    std::string FindInternForExtern(const std::string& name) const;
+    std::string FindExternForIntern(const std::string& tag) const;
+
+    // Tag list export: 0 written, -1 the file could not be opened.
+    int WriteTagList(const char* path) const;
+
+    // Moves m_recordNode to the output element of the input element's parent.
+    void AlignOutputCursor(const pugi::xml_node& inputElement, bool toDevice);
+
+    // Customer XML to device XML.
+    int ConvertCustToZK8(const char* inputPath, const char* outputPath, std::uint8_t option);
+    void ConvertNodeToZK8(const pugi::xml_node& node, const std::string& name);
+    void SetOperationClass(const std::string& code);
+    std::string DeviceNumberCode(const std::string& recordName) const;
+    static std::string FormatDateTime();
+    void CollectCustHeaderField(const std::string& tag, const std::string& text,
+                                const std::string& modeCode);
+    void WriteTransferBlock();
+
+    // Device XML to customer XML.
+    int ConvertZK8ToCust(const char* inputPath, const char* outputPath, std::uint8_t createNil);
+    void ConvertNodeToCust(const pugi::xml_node& node, const std::string& tag,
+                           const std::string& text);
+    void AddNamespaceAttributes(pugi::xml_node root) const;
+    void CollectHeaderField(const std::string& tag, const std::string& text,
+                            const std::string& modeWord);
+    void WriteHeader();
+    void CollectError(const std::string& tag, const std::string& text);
+    void WriteStatusFile(const char* outputPath) const;
+
+    NameMap m_internToExtern;
+    NameMap m_externToIntern;
+    NameMap m_modeInternToExtern;
+    NameMap m_modeExternToIntern;
+    NameMap m_rootInternToExtern;
+    NameMap m_rootExternToIntern;
+    NameMap m_rootExternToListName;
+    NameSet m_deviceNoTags;
+    NameSet m_deviceNoOptionalTags;
+    NameSet m_turnoverRoots;
+    NameSet m_zkOnlyTags;
+    NameSet m_norvaOnlyTags;
+    NameSet m_sharedTags;
+    NameSet m_departmentNoTags;
+    NameSet m_nillableTags;
+    pugi::xml_node m_listNode;
+    pugi::xml_node m_outputRoot;
+    pugi::xml_node m_recordNode;
+    pugi::xml_document m_customerDoc;
+    pugi::xml_document m_deviceDoc;
+    bool m_headerSeen = false;
+    bool m_headerNodeAdded = false;
+    bool m_inErrorBlock = false;
+    bool m_statusSeen = false;
+    bool m_statusOpen = false;
+    pugi::xml_node m_fieldNode;
+    std::deque<pugi::xml_node> m_openNodes;
+    bool m_attributeOption = false;
+    std::int32_t m_operationClass = -1;
+    std::int32_t m_lastErrorIndex = -1;
+    bool m_errorNumberPending = false;
+    bool m_listOpen = false;
+    std::string m_currentRootTag;
+};
+
+// The converter shared by every export.
+extern CXmlTlvConverter g_converter;
+
+// Text of an input node: the value of its first child, empty when it has no
+// child or its first child is an element.
+std::string NodeText(const pugi::xml_node& node);
+// Appends an element holding one text child (also when the text is empty).
+pugi::xml_node AppendTextElement(pugi::xml_node parent, const char* name, const std::string& text);
+// Declaration node "<?xml version="1.0" encoding="UTF-16"?>" as first child.
+void AppendUtf16Declaration(pugi::xml_document& document);
+// Saves a conversion output: UTF-16 with byte-order mark, raw, unescaped.
+void SaveConversionOutput(const pugi::xml_document& document, const char* path);

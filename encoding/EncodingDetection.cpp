@@ -1,0 +1,155 @@
+// Classification of an input file as UTF-8 or UTF-16: byte-order mark first,
+// then the encoding named in the XML declaration.
+#include "encoding/Utf8ToUtf16Converter.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+struct ByteOrderMark {
+    const unsigned char* bytes;
+    std::int32_t length;
+};
+
+const unsigned char kUtf8Mark[] = {0xEF, 0xBB, 0xBF};
+const unsigned char kUtf16LeMark[] = {0xFF, 0xFE};
+const unsigned char kUtf16BeMark[] = {0xFE, 0xFF};
+
+// Searched in this order; the row with a null pointer ends the table.
+const ByteOrderMark g_byteOrderMarks[] = {
+    {kUtf8Mark, 3},
+    {kUtf16LeMark, 2},
+    {kUtf16BeMark, 2},
+    {nullptr, 0},
+};
+
+constexpr std::size_t kChunkSize = 1024;
+
+// Lowers A to Z only; every other byte, including those above 0x7F, is kept.
+void LowerAscii(char* text) {
+    for (; *text != '\0'; ++text) {
+        if (*text >= 'A' && *text <= 'Z') *text = static_cast<char>(*text - 'A' + 'a');
+    }
+}
+
+// True when needle occurs in [begin, end).
+bool Contains(const char* begin, const char* end, const char* needle) {
+    const std::size_t length = std::strlen(needle);
+    for (const char* p = begin; p + length <= end; ++p) {
+        if (std::memcmp(p, needle, length) == 0) return true;
+    }
+    return false;
+}
+
+// Owns the open input file so that every return closes it.
+class InputFile {
+public:
+    explicit InputFile(const char* path) : m_file(path ? std::fopen(path, "rb") : nullptr) {}
+    ~InputFile() {
+        if (m_file != nullptr) std::fclose(m_file);
+    }
+    InputFile(const InputFile&) = delete;
+    InputFile& operator=(const InputFile&) = delete;
+    std::FILE* Get() const { return m_file; }
+
+private:
+    std::FILE* m_file;
+};
+
+enum class Declaration { kNotFound, kNoEncoding, kUtf8, kUtf16, kUnquoted };
+
+// Looks at one NUL-terminated, lowered chunk. The declaration runs from the
+// first "<?xml" to the first "?>", or to the end of the chunk when that "?>"
+// comes earlier.
+Declaration ExamineChunk(const char* lowered) {
+    const char* start = std::strstr(lowered, "<?xml");
+    const char* close = std::strstr(lowered, "?>");
+    if (start == nullptr || close == nullptr) return Declaration::kNotFound;
+    const char* end = close > start ? close : start + std::strlen(start);
+
+    if (!Contains(start, end, "utf-8") && !Contains(start, end, "utf-16")) {
+        return Declaration::kNoEncoding;
+    }
+    if (Contains(start, end, "'utf-8'") || Contains(start, end, "\"utf-8\"")) {
+        return Declaration::kUtf8;
+    }
+    if (Contains(start, end, "'utf-16'") || Contains(start, end, "\"utf-16\"")) {
+        return Declaration::kUtf16;
+    }
+    return Declaration::kUnquoted;
+}
+
+}  // namespace
+
+int CUtf8ToUtf16Converter::DetectEncoding(const char* path) {
+    m_encoding = kUndetermined;
+    m_needsByteOrderMark = 0;
+
+    InputFile input(path);
+    std::FILE* file = input.Get();
+    if (file == nullptr) return -99;
+
+    if (std::fseek(file, 0, SEEK_END) != 0) return -99;
+    const long size = std::ftell(file);
+    if (size <= 0 || std::fseek(file, 0, SEEK_SET) != 0) return -99;
+
+    unsigned char head[3];
+    const std::size_t headLength = size < 3 ? static_cast<std::size_t>(size) : 3;
+    if (std::fread(head, 1, headLength, file) != headLength) return -99;
+
+    bool markFound = false;
+    for (const ByteOrderMark* row = g_byteOrderMarks; row->bytes != nullptr; ++row) {
+        std::size_t matched = 0;
+        while (matched < static_cast<std::size_t>(row->length) && matched < headLength &&
+               row->bytes[matched] == head[matched]) {
+            ++matched;
+        }
+        if (matched == static_cast<std::size_t>(row->length)) {
+            m_encoding = row->bytes == kUtf8Mark ? kUtf8 : kUtf16;
+            markFound = true;
+            break;
+        }
+    }
+    if (m_encoding == kUtf16) return 0;
+
+    // Each chunk is searched on its own as a NUL-terminated string: a NUL
+    // byte ends the searched text, and nothing carries over to the next chunk.
+    if (std::fseek(file, 0, SEEK_SET) != 0) return -94;
+    char chunk[kChunkSize + 1];
+    long remaining = size;
+    while (remaining > 0) {
+        const std::size_t length =
+            remaining < static_cast<long>(kChunkSize) ? static_cast<std::size_t>(remaining) : kChunkSize;
+        if (std::fread(chunk, 1, length, file) != length) return -94;
+        chunk[length] = '\0';
+        LowerAscii(chunk);
+
+        switch (ExamineChunk(chunk)) {
+        case Declaration::kUtf8:
+            if (!markFound) {
+                m_encoding = kUtf8;
+                m_needsByteOrderMark = 1;
+            }
+            return 0;
+        case Declaration::kUtf16:
+            if (!markFound) {
+                m_encoding = kUtf16;
+                m_needsByteOrderMark = 0;
+            }
+            return 0;
+        case Declaration::kUnquoted:
+            return -93;
+        case Declaration::kNoEncoding:
+            if (!markFound) return -98;
+            break;
+        case Declaration::kNotFound:
+            break;
+        }
+
+        remaining -= static_cast<long>(length);
+        if (std::feof(file)) break;
+    }
+    return markFound ? 0 : -98;
+}

@@ -1,0 +1,227 @@
+// Rewrites a UTF-8 input as a UTF-16 little-endian copy, Temp.xml, in one
+// streaming pass of 1024-byte chunks, and makes its declaration name UTF-16.
+#include "encoding/Utf8ToUtf16Converter.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "platform/Platform.h"
+#include "settings/Folders.h"
+
+namespace {
+
+constexpr std::size_t kChunkSize = 1024;
+// Longest unfinished sequence kept for the next chunk: a three-byte lead and
+// one continuation byte.
+constexpr std::size_t kMaxCarry = 2;
+// Carry, chunk, and the one byte the declaration edit adds ("utf-8" becomes
+// "UTF-16").
+constexpr std::size_t kMaxText = kMaxCarry + kChunkSize + 1;
+constexpr std::size_t kInputBufferSize = 64 * 1024;
+
+const char kTempFileName[] = "Temp.xml";
+
+constexpr std::size_t kNotFound = static_cast<std::size_t>(-1);
+
+inline unsigned char LowerAscii(unsigned char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c - 'A' + 'a') : c;
+}
+
+// First position in text[from, to) where the lower-case needle occurs, with
+// the letters A to Z of the text compared as lower case. Candidates are found
+// with memchr on the needle's '?' or '-', which ordinary text rarely holds
+// (unlike '<'), so most chunks cost one fast scan.
+std::size_t FindNoCase(const unsigned char* text, std::size_t from, std::size_t to,
+                       const char* needle) {
+    const std::size_t length = std::strlen(needle);
+    const char* anchorChar = std::strpbrk(needle, "?-");
+    const std::size_t anchor = anchorChar != nullptr ? static_cast<std::size_t>(anchorChar - needle) : 0;
+    const unsigned char key = static_cast<unsigned char>(needle[anchor]);
+    std::size_t i = from;
+    while (i + length <= to) {
+        const void* hit = std::memchr(text + i + anchor, key, to - length + 1 - i);
+        if (hit == nullptr) return kNotFound;
+        i = static_cast<std::size_t>(static_cast<const unsigned char*>(hit) - text) - anchor;
+        std::size_t k = 0;
+        while (k < length && LowerAscii(text[i + k]) == static_cast<unsigned char>(needle[k])) ++k;
+        if (k == length) return i;
+        ++i;
+    }
+    return kNotFound;
+}
+
+// When the text holds a declaration (the first "<?xml" up to the first "?>",
+// or to the end of the text when that "?>" comes earlier) that names utf-8 in
+// any letter case, the first utf-8 of the text becomes "UTF-16". Returns the
+// new length.
+std::size_t EditDeclaration(unsigned char* text, std::size_t length) {
+    const std::size_t start = FindNoCase(text, 0, length, "<?xml");
+    if (start == kNotFound) return length;
+    const std::size_t close = FindNoCase(text, 0, length, "?>");
+    if (close == kNotFound) return length;
+    const std::size_t end = close > start ? close : length;
+    if (FindNoCase(text, start, end, "utf-8") == kNotFound) return length;
+
+    const std::size_t at = FindNoCase(text, 0, length, "utf-8");
+    std::memmove(text + at + 6, text + at + 5, length - at - 5);
+    std::memcpy(text + at, "UTF-16", 6);
+    return length + 1;
+}
+
+// Copies path into out when it fits with its NUL; false otherwise, which the
+// caller treats like a location that cannot be written.
+bool BuildPath(const std::string& path, char* out, std::size_t size) {
+    if (path.size() + 1 > size) return false;
+    std::memcpy(out, path.c_str(), path.size() + 1);
+    return true;
+}
+
+// The first place for Temp.xml: the application-data folder when it exists,
+// else the executable's folder.
+bool FirstTempPath(char* out, std::size_t size) {
+    const char* appData = GetAppDataPath();
+    std::string folder;
+    if (appData != nullptr && *appData != '\0' && FileExists(appData)) {
+        folder = appData;
+    } else {
+        folder = GetExeFolder();
+    }
+    return BuildPath(folder + platform::kPathSeparator + kTempFileName, out, size);
+}
+
+// The second place: the executable's drive and directory, or the current
+// directory when the executable's path is not available.
+bool SecondTempPath(char* out, std::size_t size) {
+    char executable[kPathBufferSize];
+    std::string path;
+    if (platform::GetExecutablePath(executable, sizeof executable)) {
+        path = platform::DriveAndDirectory(executable) + kTempFileName;
+    } else {
+        std::string current;
+        GetCurrentDirectoryString(current);
+        path = current + platform::kPathSeparator + kTempFileName;
+    }
+    return BuildPath(path, out, size);
+}
+
+class File {
+public:
+    File() = default;
+    ~File() { Close(); }
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+    bool Open(const char* path, const char* mode) {
+        m_file = std::fopen(path, mode);
+        return m_file != nullptr;
+    }
+    void Close() {
+        if (m_file != nullptr) std::fclose(m_file);
+        m_file = nullptr;
+    }
+    std::FILE* Get() const { return m_file; }
+
+private:
+    std::FILE* m_file = nullptr;
+};
+
+}  // namespace
+
+int CUtf8ToUtf16Converter::ConvertToUtf16(const char* inputPath, char* pathBuffer) {
+    char tempPath[kPathBufferSize];
+    const bool firstPathFits = FirstTempPath(tempPath, sizeof tempPath);
+
+    const int detected = DetectEncoding(inputPath);
+    if (detected == -93) return -93;
+    if (m_encoding == kUtf16) return 99;
+    if (detected == -99 || detected == -94 || detected == -98) return detected;
+
+    File output;
+    if (!firstPathFits || !output.Open(tempPath, "wb")) {
+        if (!SecondTempPath(tempPath, sizeof tempPath) || !output.Open(tempPath, "wb")) {
+            return -95;
+        }
+    }
+
+    File input;
+    if (!input.Open(inputPath, "rb")) return -95;
+    // Reading ahead is invisible to the caller and saves a system call for
+    // most chunks.
+    std::setvbuf(input.Get(), nullptr, _IOFBF, kInputBufferSize);
+
+    if (m_needsByteOrderMark == 1) {
+        static const unsigned char kMark[] = {0xFF, 0xFE};
+        std::fwrite(kMark, 1, sizeof kMark, output.Get());
+        std::fflush(output.Get());
+    }
+
+    if (std::fseek(input.Get(), 0, SEEK_END) != 0) return -94;
+    long remaining = std::ftell(input.Get());
+    if (remaining < 0 || std::fseek(input.Get(), 0, SEEK_SET) != 0) return -94;
+
+    // Buffers live for the whole pass. Only the bytes and units counted for
+    // the current chunk are ever read back, so they need no clearing.
+    unsigned char text[kMaxText];
+    unsigned char units[2 * kMaxText];
+    unsigned char carry[kMaxCarry];
+    std::size_t carryLength = 0;
+
+    while (remaining > 0) {
+        const std::size_t chunk =
+            remaining < static_cast<long>(kChunkSize) ? static_cast<std::size_t>(remaining) : kChunkSize;
+
+        // The text is the carry followed by the chunk.
+        std::memcpy(text, carry, carryLength);
+        if (std::fread(text + carryLength, 1, chunk, input.Get()) != chunk) return -94;
+        std::size_t length = carryLength + chunk;
+        carryLength = 0;
+
+        length = EditDeclaration(text, length);
+
+        // Counted in a local: stores through the byte buffer could otherwise
+        // alias the member and force a reload per unit.
+        std::uint32_t count = 0;
+        std::size_t i = 0;
+        while (i < length) {
+            const unsigned c = text[i];
+            unsigned unit;
+            if (c < 0x80) {
+                unit = c;
+                i += 1;
+            } else if ((c & 0xE0) == 0xC0) {
+                if (i + 1 >= length) break;
+                unit = ((c & 0x1F) << 6) | (text[i + 1] & 0x3Fu);
+                i += 2;
+            } else if ((c & 0xE0) == 0xE0) {
+                // Every byte from 0xE0 up leads three bytes.
+                if (i + 2 >= length) break;
+                unit = ((c & 0x0F) << 12) | ((text[i + 1] & 0x3Fu) << 6) | (text[i + 2] & 0x3Fu);
+                i += 3;
+            } else {
+                unit = '?';  // a continuation byte without its lead
+                i += 1;
+            }
+            units[2 * count] = static_cast<unsigned char>(unit & 0xFF);
+            units[2 * count + 1] = static_cast<unsigned char>(unit >> 8);
+            ++count;
+        }
+        m_unitCount = count;
+        // A sequence cut off by the end of the chunk waits for the next one.
+        carryLength = length - i;
+        std::memcpy(carry, text + i, carryLength);
+
+        if (m_unitCount > 0) {
+            std::fwrite(units, 2, m_unitCount, output.Get());
+            std::fflush(output.Get());
+        }
+        remaining -= static_cast<long>(chunk);
+    }
+
+    // Whatever is still carried was cut off by the end of the file: dropped.
+    output.Close();
+    input.Close();
+
+    if (pathBuffer != nullptr) std::memcpy(pathBuffer, tempPath, std::strlen(tempPath) + 1);
+    return 0;
+}

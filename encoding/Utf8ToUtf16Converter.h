@@ -1,0 +1,22 @@
+// Classifies an input file as UTF-8 or UTF-16 and rewrites UTF-8 input as a
+// UTF-16 little-endian copy, Temp.xml.
+#pragma once
+
+#include <cstdint>
+
+class CUtf8ToUtf16Converter {
+public:
+    enum : std::uint8_t { kUndetermined = 99, kUtf8 = 8, kUtf16 = 16 };
+
+    // 0 classified; -99 unreadable or empty; -94 short read; -98 neither
+    // encoding; -93 encoding named without quotes.
+    int DetectEncoding(const char* path);
+
+    // 0 rewritten (pathBuffer now names Temp.xml); 99 already UTF-16; or a
+    // negative code. pathBuffer holds 260 bytes.
+    int ConvertToUtf16(const char* inputPath, char* pathBuffer);
+
+    std::uint32_t m_unitCount = 0;
+    std::uint8_t m_encoding = kUndetermined;
+    std::uint8_t m_needsByteOrderMark = 0;
+};

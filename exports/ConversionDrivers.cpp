@@ -1,0 +1,86 @@
+#include "exports/ConversionDrivers.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "dictionary/XmlTlvConverter.h"
+#include "encoding/Utf8ToUtf16Converter.h"
+#include "exports/SettingsState.h"
+#include "exports/WorkingDirectory.h"
+#include "runlog/ZkLogFile.h"
+
+namespace {
+
+enum Level { kOutcome = 1, kProgress = 2 };
+
+void Log(int level, int code, const char* text = "") {
+    GetLogger().Log(g_moduleName, level, code, text, g_workingDirectory);
+}
+
+bool InputOpens(const char* path) {
+    std::FILE* file = std::fopen(path, "rb");
+    if (file == nullptr) return false;
+    std::fclose(file);
+    return true;
+}
+
+// Has the input normalised to UTF-16 and logs the outcome. True when the
+// conversion may go on; otherwise `result` holds the code to return.
+bool Normalise(const char* inputPath, char* pathBuffer, int& result) {
+    CUtf8ToUtf16Converter converter;
+    std::strncpy(pathBuffer, inputPath, kPathBufferSize - 1);
+    pathBuffer[kPathBufferSize - 1] = '\0';
+    Log(kProgress, 32301, "Start of Utf8ToUtf16 conversion");
+
+    result = converter.ConvertToUtf16(inputPath, pathBuffer);
+    switch (result) {
+        case 0: Log(kProgress, 32005); return true;
+        case 99: Log(kProgress, 32301, "NOONE:Utf 16 file"); return true;
+        case -99: Log(kProgress, 32003); return false;
+        case -95: Log(kProgress, 32004); return false;
+        case -94: Log(kProgress, 32007); return false;
+        case -98: Log(kOutcome, 32006); return false;
+        case -93: Log(kOutcome, 32008); return false;
+        default: return false;
+    }
+}
+
+}  // namespace
+
+int RunZK8ToCust(const char* inputPath, const char* outputPath, std::uint8_t option) {
+    if (!InputOpens(inputPath)) {
+        Log(kOutcome, 32000);
+        return -1;
+    }
+    char pathBuffer[kPathBufferSize] = {};
+    int result = 0;
+    if (!Normalise(inputPath, pathBuffer, result)) return result;
+
+    // After a rewrite the engine reads Temp.xml, else the caller's file
+    // (named by the caller's own string, so that no length limit applies).
+    g_converter.ConvertZK8ToCust(result == 0 ? pathBuffer : inputPath, outputPath, option);
+    return 0;
+}
+
+int RunCustToZK8(const char* inputPath, const char* outputPath, std::uint8_t option) {
+    if (!InputOpens(inputPath)) {
+        Log(kOutcome, 220001);
+        return -1;
+    }
+    char pathBuffer[kPathBufferSize] = {};
+    int result = 0;
+    if (!Normalise(inputPath, pathBuffer, result)) return result;
+
+    // This direction's engine reads the caller's file even after a rewrite.
+    g_converter.ConvertCustToZK8(inputPath, outputPath, option);
+
+    if (option == 1) {
+        Log(kOutcome, 32013);
+        Log(kOutcome, 32011);
+    } else {
+        Log(kOutcome, 32014);
+        Log(kOutcome, 32012);
+    }
+    Log(kOutcome, g_enableDefaultNamespace ? 32015 : 32016);
+    return 0;
+}

@@ -1,0 +1,3 @@
+#include "exports/SettingsState.h"
+
+bool g_enableDefaultNamespace = false;

@@ -1,0 +1,71 @@
+/*
+ * ZK8_XML_Conv: the XML to XmlTlv converter.
+ *
+ * Converts customer XML (root "scaledata") into the device XML that ZK8
+ * scales take (root "dat") and back. A host program loads the library and
+ * calls one export at a time; all paths are NUL-terminated narrow strings of
+ * at most 259 characters. Every function returns 0 on success or a negative
+ * code:
+ *   -1   the input file cannot be opened
+ *   -90  the saved ini file could not be copied (settings-driven exports)
+ *   -91  the saved ini file does not exist      (settings-driven exports)
+ *   -92  no temporary ini copy could be created (settings-driven exports)
+ *   -93  the XML declaration names UTF-8 or UTF-16 without quotes
+ *   -94  a read of the input failed
+ *   -95  Temp.xml or the input could not be opened during the UTF-8 rewrite
+ *   -98  the input is neither UTF-8 nor UTF-16
+ *   -99  the input is empty or unreadable
+ * Progress and failures are written to Runlog.log in the working directory.
+ */
+#ifndef ZK8_XML_CONV_H
+#define ZK8_XML_CONV_H
+
+#if defined(_WIN32)
+#define ZK8_API __stdcall
+#if defined(ZK8_BUILDING_LIBRARY)
+#define ZK8_EXPORT
+#else
+#define ZK8_EXPORT __declspec(dllimport)
+#endif
+#else
+#define ZK8_API
+#define ZK8_EXPORT __attribute__((visibility("default")))
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Device XML to customer XML, plus outputPath + "_Status.xml". The working
+ * directory is the folder of the loaded host module (ZKHost.dll, on POSIX
+ * libZKHost.so), or of the executable when none is loaded. */
+ZK8_EXPORT int ZK8_API ZK8ToCust(const char* inputPath, const char* outputPath);
+/* The same with the caller's working directory, used as given. */
+ZK8_EXPORT int ZK8_API ZK8ToCustExt(const char* inputPath, const char* outputPath,
+                                    const char* workingDirectory);
+/* The same with its options read from iniPath (section "Advanced") or from
+ * the saved copy workingDirectory/SavedData/<name>_bkp.ini. */
+ZK8_EXPORT int ZK8_API ZK8ToCustLibStd(const char* inputPath, const char* outputPath,
+                                       const char* workingDirectory, const char* iniPath);
+
+/* Customer XML to device XML. */
+ZK8_EXPORT int ZK8_API CustToZK8(const char* inputPath, const char* outputPath);
+ZK8_EXPORT int ZK8_API CustToZK8WithLengthAttribute(const char* inputPath, const char* outputPath);
+ZK8_EXPORT int ZK8_API CustToZK8Ext(const char* inputPath, const char* outputPath,
+                                    const char* workingDirectory);
+/* A second name of CustToZK8Ext. */
+ZK8_EXPORT int ZK8_API CustToZK8ExtWithLengthAttribute(const char* inputPath,
+                                                       const char* outputPath,
+                                                       const char* workingDirectory);
+ZK8_EXPORT int ZK8_API CustToZK8LibStd(const char* inputPath, const char* outputPath,
+                                       const char* workingDirectory, const char* iniPath);
+
+/* Writes the tag dictionary as the last conversion left it: one line per
+ * customer name. 0 written, -1 the file could not be opened. */
+ZK8_EXPORT int ZK8_API CreateTagList(const char* path);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* ZK8_XML_CONV_H */

@@ -1,0 +1,20 @@
+// Interface of the log file writers: formatting and appending of run-log
+// lines, the device action log, and the rotation threshold.
+#pragma once
+
+#include <string>
+
+class CLogFile {
+public:
+    virtual ~CLogFile() = default;
+
+    // Appends one run-log line (a CR LF is added). True when the line was
+    // written, the file closed and, where due, rotated.
+    virtual bool WriteEntry(const std::string& path, const std::string& line) = 0;
+    // Appends one line to a device action log. True when written and closed.
+    virtual bool WriteDeviceEntry(const std::string& path, const std::string& line) = 0;
+    // Replaces message by the formatted run-log line for module and code.
+    virtual void FormatEntry(const std::string& moduleName, int code, std::string& message) = 0;
+    // Sets the size in bytes at which the run log is rotated; returns it.
+    virtual int SetMaxSize(int bytes) = 0;
+};

@@ -1,0 +1,138 @@
+// Run-log and device-log files: layout, line format and rotation.
+#include "runlog/LogFileBase.h"
+
+#include <cstring>
+
+#include "platform/Platform.h"
+
+namespace {
+
+const char kRunLogHeader[] = "Date/Time            : Modulename          LogID   LogText\r\n";
+const char kDeviceLogHeader[] = "Date/Time            : Device No        Action         \t\t\tState\r\n";
+constexpr std::size_t kRunLogRuleLength = 115;
+constexpr std::size_t kDeviceLogRuleLength = 90;
+const char kLineEnd[] = "\r\n";
+
+// Every new run log starts with this entry; its own line ends leave an
+// empty line behind it.
+const char kFirstEntryModule[] = "ZkLog";
+constexpr int kFirstEntryCode = 1;
+const char kFirstEntryText[] = "Create LogFile\r\n\r\n";
+
+// The code column shows at most this many characters of the code.
+constexpr std::size_t kCodeColumnWidth = 5;
+
+bool WriteText(std::FILE* file, const std::string& text) {
+    return std::fwrite(text.data(), 1, text.size(), file) == text.size();
+}
+
+std::string Rule(std::size_t length) { return std::string(length, '-') + kLineEnd; }
+
+// Size of an open file: its end position.
+long FileSize(std::FILE* file) {
+    if (std::fseek(file, 0, SEEK_END) != 0) return -1;
+    return std::ftell(file);
+}
+
+const char* FileNameOf(const std::string& path) {
+    const char* text = path.c_str();
+    const char* name = text;
+    for (const char* p = text; *p != '\0'; ++p) {
+        if (*p == '\\' || *p == '/') name = p + 1;
+    }
+    return name;
+}
+
+}  // namespace
+
+CLogFileBase::CLogFileBase() : m_runLogFile(nullptr), m_deviceLogFile(nullptr), m_maxSize(kDefaultMaxSize) {}
+
+CLogFileBase::~CLogFileBase() {
+    if (m_runLogFile != nullptr) std::fclose(m_runLogFile);
+    if (m_deviceLogFile != nullptr) std::fclose(m_deviceLogFile);
+}
+
+int CLogFileBase::SetMaxSize(int bytes) {
+    m_maxSize = bytes;
+    return m_maxSize;
+}
+
+void CLogFileBase::FormatEntry(const std::string& moduleName, int code, std::string& message) {
+    const platform::LocalTime now = platform::GetLocalTimeNow();
+    char timeStamp[32];
+    std::snprintf(timeStamp, sizeof timeStamp, "%04d.%02d.%02d %02d.%02d.%02d", now.year, now.month, now.day,
+                  now.hour, now.minute, now.second);
+
+    char codeText[24];
+    std::snprintf(codeText, sizeof codeText, "%ld", static_cast<long>(code));
+    codeText[kCodeColumnWidth] = '\0';
+
+    // snprintf cuts a line that would be longer than the buffer allows.
+    char line[kMaxLineLength + 1];
+    std::snprintf(line, sizeof line, "%s : %-20s %-5s   %s", timeStamp, moduleName.c_str(), codeText,
+                  message.c_str());
+    message = line;
+}
+
+bool CLogFileBase::WriteEntry(const std::string& path, const std::string& line) {
+    m_runLogFile = std::fopen(path.c_str(), "ab+");
+    if (m_runLogFile == nullptr) return false;
+
+    bool written = true;
+    if (FileSize(m_runLogFile) == 0) {
+        std::string firstEntry = kFirstEntryText;
+        FormatEntry(kFirstEntryModule, kFirstEntryCode, firstEntry);
+        written = WriteText(m_runLogFile, kRunLogHeader) &&
+                  WriteText(m_runLogFile, Rule(kRunLogRuleLength)) && WriteText(m_runLogFile, firstEntry);
+    }
+    written = written && WriteText(m_runLogFile, line + kLineEnd);
+    written = std::fflush(m_runLogFile) == 0 && written;
+
+    const bool closed = CloseAndRotate(path);
+    return written && closed;
+}
+
+bool CLogFileBase::CloseAndRotate(const std::string& path) {
+    if (m_runLogFile == nullptr) return false;
+    const long size = std::ftell(m_runLogFile);
+    const bool closed = std::fclose(m_runLogFile) == 0;
+    m_runLogFile = nullptr;
+    if (!closed) return false;
+
+    if (size < static_cast<long>(m_maxSize)) return true;
+
+    const std::string saveName = MakeSaveName(path);
+    if (saveName.empty()) return false;
+
+    // Only one older generation is kept.
+    platform::DeleteFilePath(saveName.c_str());
+    const bool moved = platform::MovePath(path.c_str(), saveName.c_str());
+    std::FILE* emptied = std::fopen(path.c_str(), "ab");
+    if (emptied != nullptr) std::fclose(emptied);
+    return moved;
+}
+
+std::string CLogFileBase::MakeSaveName(const std::string& path) {
+    const char* name = FileNameOf(path);
+    const char* dot = std::strrchr(name, '.');
+    if (dot == nullptr) return std::string();
+    const std::size_t position = static_cast<std::size_t>(dot - path.c_str());
+    return path.substr(0, position) + "_sav" + path.substr(position);
+}
+
+bool CLogFileBase::WriteDeviceEntry(const std::string& path, const std::string& line) {
+    m_deviceLogFile = std::fopen(path.c_str(), "ab+");
+    if (m_deviceLogFile == nullptr) return false;
+
+    bool written = true;
+    if (FileSize(m_deviceLogFile) == 0) {
+        written = WriteText(m_deviceLogFile, kDeviceLogHeader) &&
+                  WriteText(m_deviceLogFile, Rule(kDeviceLogRuleLength));
+    }
+    written = written && WriteText(m_deviceLogFile, line + kLineEnd);
+    written = std::fflush(m_deviceLogFile) == 0 && written;
+
+    const bool closed = std::fclose(m_deviceLogFile) == 0;
+    m_deviceLogFile = nullptr;
+    return written && closed;
+}

@@ -1,0 +1,38 @@
+// The run-log file on disk: fixed-column lines behind a header, appended one
+// entry at a time and rotated to a single save file at a size threshold.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+#include "runlog/LogFile.h"
+
+class CLogFileBase : public CLogFile {
+public:
+    CLogFileBase();
+    ~CLogFileBase() override;
+    CLogFileBase(const CLogFileBase&) = delete;
+    CLogFileBase& operator=(const CLogFileBase&) = delete;
+
+    bool WriteEntry(const std::string& path, const std::string& line) override;
+    bool WriteDeviceEntry(const std::string& path, const std::string& line) override;
+    void FormatEntry(const std::string& moduleName, int code, std::string& message) override;
+    int SetMaxSize(int bytes) override;
+
+    // The path with "_sav" before the extension of its file name; empty when
+    // the file name has no extension.
+    static std::string MakeSaveName(const std::string& path);
+
+    // Longest formatted line; longer lines are cut to this length.
+    static constexpr std::size_t kMaxLineLength = 511;
+    static constexpr int kDefaultMaxSize = 81920;
+
+private:
+    // Closes the open run log and, once it has reached the threshold, moves
+    // it to its save name and leaves an empty run log in its place.
+    bool CloseAndRotate(const std::string& path);
+
+    std::FILE* m_runLogFile;
+    std::FILE* m_deviceLogFile;
+    int m_maxSize;
+};

@@ -1,0 +1,42 @@
+// The run-log object of the library: numbered, level-filtered entries.
+#pragma once
+
+#include <string>
+
+#include "platform/Platform.h"
+
+class CLogFile;
+
+// Name every entry of this library carries as its module name.
+extern const std::string g_moduleName;
+// File name of the run log inside the working directory.
+extern const std::string g_logFileName;
+
+class CZkLogFile {
+public:
+    CZkLogFile();
+    virtual ~CZkLogFile();
+    CZkLogFile(const CZkLogFile&) = delete;
+    CZkLogFile& operator=(const CZkLogFile&) = delete;
+
+    // Writes one entry into folder/Runlog.log when level <= the configured
+    // level. True when the entry was written and the file closed.
+    bool Log(const std::string& moduleName, int level, int code, const std::string& text,
+             const std::string& folder);
+
+    // Re-reads the level and the rotation size from Interface.ini.
+    void RefreshSettings(const std::string& folder);
+
+    int Level() const { return m_level; }
+
+private:
+    CLogFile* m_logFile;
+    platform::Lock m_lock;
+    int m_level;
+};
+
+// The one logger, created on first use.
+CZkLogFile& GetLogger();
+
+// Catalogue text of a message code.
+std::string GetMessageText(int code);

@@ -1,0 +1,19 @@
+// Fallback folders: application data, the executable's folder, the current
+// directory, and the existence test used with them.
+#pragma once
+
+#include <string>
+
+constexpr std::size_t kPathBufferSize = 260;
+
+// Last application-data path computed; empty until the first success.
+extern char g_appDataPath[kPathBufferSize];
+
+int GetWindowsVersionClass();
+// The product's folder below the machine-wide application-data folder.
+const char* GetAppDataPath();
+// The executable's full path up to, not including, its last separator.
+std::string GetExeFolder();
+bool GetCurrentDirectoryString(std::string& out);
+// True for existing files and folders; a null path counts as existing.
+bool FileExists(const char* path);

@@ -1,0 +1,79 @@
+// The backup-ini scheme of the settings-driven exports: where the saved copy
+// of an ini file lives, and how it is restored into a temporary file.
+#include "settings/IniBackup.h"
+
+#include <cstring>
+#include <string>
+
+#include "platform/Platform.h"
+#include "settings/Folders.h"
+
+namespace {
+
+const char kSavedDataFolder[] = "SavedData";
+const char kIniExtension[] = ".ini";
+const char kBackupSuffix[] = "_bkp.ini";
+
+bool EqualIgnoringCase(const char* a, const char* b) {
+    auto fold = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
+    for (; *a != '\0' && *b != '\0'; ++a, ++b) {
+        if (fold(*a) != fold(*b)) return false;
+    }
+    return *a == *b;
+}
+
+}  // namespace
+
+void GetPathFileName(const char* path, char* nameOut) {
+    nameOut[0] = '\0';
+    if (path == nullptr) return;
+
+    const char* backslash = std::strrchr(path, '\\');
+    const char* slash = std::strrchr(path, '/');
+    const char* separator = backslash;
+    if (slash != nullptr && (separator == nullptr || slash > separator)) separator = slash;
+
+    // No separator, a separator in front (a root-level name) or at the end
+    // (a folder): no file name.
+    if (separator == nullptr || separator == path || separator[1] == '\0') return;
+
+    const char* name = separator + 1;
+    // A name too long for the buffer is not taken at all.
+    if (std::strlen(name) >= kPathBufferSize) return;
+    std::strcpy(nameOut, name);
+}
+
+void MakeBackupIniPath(const char* iniPath, char* backupPathOut, const char* folder) {
+    backupPathOut[0] = '\0';
+
+    std::string backupPath = folder != nullptr ? folder : "";
+    backupPath += platform::kPathSeparator;
+    backupPath += kSavedDataFolder;
+
+    char name[kPathBufferSize];
+    GetPathFileName(iniPath, name);
+    char* dot = std::strrchr(name, '.');
+    if (dot != nullptr && EqualIgnoringCase(dot, kIniExtension)) {
+        *dot = '\0';
+        backupPath += platform::kPathSeparator;
+        backupPath += name;
+        backupPath += kBackupSuffix;
+    }
+
+    // A backup path that does not fit stays empty, which no existence test
+    // accepts.
+    if (backupPath.size() >= kPathBufferSize) return;
+    std::memcpy(backupPathOut, backupPath.c_str(), backupPath.size() + 1);
+}
+
+int RestoreBackupToTemp(char* tempPathOut, const char* backupPath, const char* folder) {
+    tempPathOut[0] = '\0';
+    if (folder != nullptr) platform::CreateUniqueTempFile(folder, tempPathOut, kPathBufferSize);
+    if (tempPathOut[0] == '\0' || !FileExists(tempPathOut)) return -92;
+    if (backupPath == nullptr || !FileExists(backupPath)) return -91;
+
+    const bool copied = platform::CopyFileReplacing(backupPath, tempPathOut);
+    // The copy of a read-only backup must still be deletable by the caller.
+    platform::SetNormalAttributes(tempPathOut);
+    return copied ? 0 : -90;
+}

@@ -1,0 +1,28 @@
+// Test helpers: a temporary folder removed at the end of the test, and small
+// whole-file read and write functions.
+#pragma once
+
+#include <string>
+
+class TempFolder {
+public:
+    TempFolder();
+    ~TempFolder();
+    const std::string& Path() const { return m_path; }
+    // Path of a name inside the folder.
+    std::string operator/(const std::string& name) const { return m_path + "/" + name; }
+
+private:
+    std::string m_path;
+};
+
+std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const std::string& bytes);
+bool Exists(const std::string& path);
+// Encodes ASCII/Latin-1 text as UTF-16LE bytes (one unit per byte).
+std::string Utf16(const std::string& text);
+
+// Points the machine-wide application-data folder at the temporary folder and
+// creates the product's folder below it; returns that folder. Keeps Temp.xml
+// of concurrently running tests apart.
+std::string UseAppDataFolderIn(const TempFolder& folder);

@@ -1,0 +1,138 @@
+// Device XML to customer XML: one walk over the input tree, building the
+// customer document with list elements, records and fields.
+#include "dictionary/XmlTlvConverter.h"
+#include "exports/SettingsState.h"
+
+namespace {
+
+class simple_walker_external : public pugi::xml_tree_walker {
+public:
+    bool begin(pugi::xml_node&) override { return true; }
+    bool for_each(pugi::xml_node& node) override {
+        g_converter.ConvertNodeToCust(node, node.name(), NodeText(node));
+        return true;
+    }
+    bool end(pugi::xml_node&) override { return true; }
+};
+
+const char kSchemaInstanceNamespace[] = "http://www.w3.org/2001/XMLSchema-instance";
+const char kDeviceNamespace[] = "http://www.orvane.com/2011/xmltlv";
+
+}  // namespace
+
+int CXmlTlvConverter::ConvertZK8ToCust(const char* inputPath, const char* outputPath,
+                                       std::uint8_t createNil) {
+    ResetForRun(ConversionDirection::ToCustomer, createNil != 0);
+
+    pugi::xml_document input;
+    input.load_file(inputPath, pugi::parse_ws_pcdata_single, pugi::encoding_auto);
+    m_attributeOption = createNil != 0;
+    AppendUtf16Declaration(m_customerDoc);
+    m_listOpen = false;
+    m_openNodes.clear();
+    m_recordNode = pugi::xml_node();
+
+    simple_walker_external walker;
+    input.traverse(walker);
+
+    if (m_headerSeen) WriteHeader();
+    SaveConversionOutput(m_customerDoc, outputPath);
+    WriteStatusFile(outputPath);
+    return 0;
+}
+
+void CXmlTlvConverter::ConvertNodeToCust(const pugi::xml_node& node, const std::string& tag,
+                                         const std::string& text) {
+    // Only the first attribute is read, as the operation mode. An attribute
+    // other than `m` yields no output attribute.
+    const pugi::xml_attribute first = node.first_attribute();
+    const bool hasMode = first && std::string(first.name()) == "m";
+    std::string modeWord;
+    if (first) {
+        auto mode = m_modeInternToExtern.find(first.value());
+        if (mode != m_modeInternToExtern.end()) modeWord = mode->second;
+    }
+
+    auto known = m_internToExtern.find(tag);
+    if (known == m_internToExtern.end()) return;
+    const char* name = known->second.c_str();
+
+    if (m_inErrorBlock) CollectError(tag, text);
+
+    if (tag == "exs") {
+        m_statusSeen = true;
+        m_statusOpen = true;
+        CollectError(tag, text);
+        m_recordNode = m_listNode.append_child(name);
+        m_openNodes.push_back(m_recordNode);
+        return;
+    }
+    if (tag == "dat") {
+        // A further data block continues the document's one root element, so
+        // that the output stays well-formed.
+        if (!m_outputRoot) {
+            m_outputRoot = m_customerDoc.append_child(name);
+            AddNamespaceAttributes(m_outputRoot);
+        }
+        return;
+    }
+    if (m_headerSeen || tag == "adm") {
+        CollectHeaderField(tag, text, modeWord);
+        return;
+    }
+
+    const std::string recordName = m_recordNode.name();
+    const bool deviceNoWanted =
+        m_deviceNoTags.count(recordName) != 0 || m_deviceNoOptionalTags.count(recordName) != 0;
+    const bool departmentNoWanted = m_departmentNoTags.count(recordName) != 0;
+
+    if (text.empty()) {
+        if (m_rootInternToExtern.count(tag) != 0) {
+            if (!m_listOpen || m_currentRootTag != tag) {
+                if (m_listOpen && !m_openNodes.empty()) m_openNodes.pop_back();
+                m_currentRootTag = tag;
+                auto list = m_rootExternToListName.find(name);
+                if (list != m_rootExternToListName.end()) {
+                    m_listNode = m_outputRoot.append_child(list->second.c_str());
+                    m_openNodes.push_back(m_listNode);
+                    m_listOpen = true;
+                }
+            }
+            m_recordNode = m_listNode.append_child(name);
+            m_openNodes.push_back(m_recordNode);
+            if (hasMode) m_recordNode.append_attribute("mode").set_value(modeWord.c_str());
+        } else if (tag == "dvn") {
+            if (deviceNoWanted) m_fieldNode = AppendTextElement(m_recordNode, name, text);
+        } else if (tag == "dpn") {
+            if (departmentNoWanted) m_fieldNode = AppendTextElement(m_recordNode, name, text);
+        } else if (node.first_child()) {
+            AlignOutputCursor(node, false);
+            m_fieldNode = m_recordNode.append_child(name);
+            m_openNodes.push_back(m_fieldNode);
+        } else {
+            AlignOutputCursor(node, false);
+            m_fieldNode = m_recordNode.append_child(name);
+            if (m_attributeOption && m_nillableTags.count(m_fieldNode.name()) != 0) {
+                m_fieldNode.append_attribute("xsi:nil").set_value("true");
+            }
+        }
+        return;
+    }
+
+    if (tag == "dvn") {
+        if (m_statusOpen && std::string(node.parent().name()) != "exc") m_statusOpen = false;
+        if (m_statusOpen || deviceNoWanted) {
+            m_fieldNode = AppendTextElement(m_recordNode, name, text);
+        }
+    } else if (tag == "dpn") {
+        if (departmentNoWanted) m_fieldNode = AppendTextElement(m_recordNode, name, text);
+    } else {
+        AlignOutputCursor(node, false);
+        m_fieldNode = AppendTextElement(m_recordNode, name, text);
+    }
+}
+
+void CXmlTlvConverter::AddNamespaceAttributes(pugi::xml_node root) const {
+    if (m_attributeOption) root.append_attribute("xmlns:xsi").set_value(kSchemaInstanceNamespace);
+    if (g_enableDefaultNamespace) root.append_attribute("xmlns").set_value(kDeviceNamespace);
+}

@@ -1,0 +1,100 @@
+// Collects the distinct error numbers of a device file's exception blocks and
+// lists them in the status file written next to the customer output.
+#include <cstdio>
+
+#include "dictionary/XmlTlvConverter.h"
+#include "to_customer/ErrorTable.h"
+
+ErrorEntry g_errorTable[kErrorTableSize];
+
+namespace {
+
+const char kStatusSuffix[] = "_Status.xml";
+
+class StringWriter : public pugi::xml_writer {
+public:
+    void write(const void* data, std::size_t size) override {
+        bytes.append(static_cast<const char*>(data), size);
+    }
+    std::string bytes;
+};
+
+// The indented writer puts a blank before the slash of an empty-element tag;
+// the status file has none. Texts are escaped, so " />" (as UTF-16LE units)
+// only ever ends a tag.
+std::string RemoveBlankBeforeEmptyTagEnd(const std::string& utf16) {
+    static const char kBlankSlashGreater[] = {' ', 0, '/', 0, '>', 0};
+    std::string out;
+    out.reserve(utf16.size());
+    std::size_t i = 0;
+    while (i < utf16.size()) {
+        if (utf16.compare(i, 6, kBlankSlashGreater, 6) == 0) {
+            out.append(kBlankSlashGreater + 2, 4);
+            i += 6;
+        } else {
+            out.append(utf16, i, 2);
+            i += 2;
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+void CXmlTlvConverter::CollectError(const std::string& tag, const std::string& text) {
+    m_inErrorBlock = true;
+    if (tag == "eno") {
+        if (m_lastErrorIndex == -1) {
+            g_errorTable[0].errorNo = text;
+            m_lastErrorIndex = 0;
+            m_errorNumberPending = true;
+            return;
+        }
+        for (int i = 0; i <= m_lastErrorIndex; ++i) {
+            if (g_errorTable[i].errorNo == text) return;
+        }
+        if (m_lastErrorIndex == kErrorTableSize - 1) {
+            m_errorNumberPending = false;
+            return;
+        }
+        ++m_lastErrorIndex;
+        g_errorTable[m_lastErrorIndex].errorNo = text;
+        m_errorNumberPending = true;
+    } else if (tag == "err") {
+        if (!m_errorNumberPending) return;
+        g_errorTable[m_lastErrorIndex].errorText = text;
+        m_errorNumberPending = false;
+        m_inErrorBlock = false;
+    }
+}
+
+void CXmlTlvConverter::WriteStatusFile(const char* outputPath) const {
+    // The path is built without a length limit: however long the output
+    // path, the status file lands next to it, or nowhere if the system
+    // refuses the name.
+    const std::string statusPath = std::string(outputPath) + kStatusSuffix;
+
+    pugi::xml_document status;
+    pugi::xml_node root = status.append_child("status");
+    if (m_statusSeen) {
+        pugi::xml_node exceptions = root.append_child(FindExternForIntern("exs").c_str());
+        const std::string exceptionName = FindExternForIntern("exc");
+        const std::string numberName = FindExternForIntern("eno");
+        const std::string textName = FindExternForIntern("err");
+        for (int i = 0; i <= m_lastErrorIndex; ++i) {
+            pugi::xml_node exception = exceptions.append_child(exceptionName.c_str());
+            exception.append_child(numberName.c_str()).text().set(g_errorTable[i].errorNo.c_str());
+            exception.append_child(textName.c_str()).text().set(g_errorTable[i].errorText.c_str());
+        }
+    }
+
+    StringWriter writer;
+    status.save(writer, PUGIXML_TEXT("\t"), pugi::format_indent | pugi::format_write_bom,
+                pugi::encoding_utf16_le);
+    const std::string bytes = RemoveBlankBeforeEmptyTagEnd(writer.bytes);
+
+    std::FILE* file = std::fopen(statusPath.c_str(), "wb");
+    if (file == nullptr) return;
+    std::fwrite(bytes.data(), 1, bytes.size(), file);
+    std::fclose(file);
+}
