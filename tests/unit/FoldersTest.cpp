@@ -2,7 +2,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <optional>
 #include <string>
 
 #include "settings/Folders.h"
@@ -10,44 +9,18 @@
 
 namespace {
 
-// Sets the application-data variable for one test and restores it after.
-class AppDataVariable {
-public:
-    explicit AppDataVariable(const std::string& value) {
-        if (const char* old = std::getenv(kName)) m_old = old;
-        setenv(kName, value.c_str(), 1);
-    }
-    ~AppDataVariable() {
-        if (m_old)
-            setenv(kName, m_old->c_str(), 1);
-        else
-            unsetenv(kName);
-    }
-
-private:
-    static constexpr const char* kName = "ZK8_COMMON_APPDATA";
-    std::optional<std::string> m_old;
-};
-
 TEST(FoldersTest, AppDataPathIsProductFolderBelowCommonFolder) {
     TempFolder common;
-    AppDataVariable variable(common.Path());
     const std::string expected = common.Path() + "/ORVANE/Kelmora";
+    setenv("ZK8_COMMON_APPDATA", common.Path().c_str(), 1);
     EXPECT_EQ(std::string(GetAppDataPath()), expected);
-    EXPECT_EQ(std::string(g_appDataPath), expected);
-    EXPECT_FALSE(FileExists(expected.c_str()));
+    EXPECT_FALSE(FileExists(g_appDataPath));
     std::filesystem::create_directories(expected);
     EXPECT_TRUE(FileExists(GetAppDataPath()));
-}
-
-TEST(FoldersTest, FailedQueryKeepsLastPath) {
-    TempFolder common;
-    {
-        AppDataVariable variable(common.Path());
-        GetAppDataPath();
-    }
-    AppDataVariable failing("");
-    EXPECT_EQ(std::string(GetAppDataPath()), common.Path() + "/ORVANE/Kelmora");
+    // A failing query keeps the last good path.
+    setenv("ZK8_COMMON_APPDATA", "", 1);
+    EXPECT_EQ(std::string(GetAppDataPath()), expected);
+    unsetenv("ZK8_COMMON_APPDATA");
 }
 
 TEST(FoldersTest, FileExistsForFilesAndFolders) {
@@ -59,12 +32,8 @@ TEST(FoldersTest, FileExistsForFilesAndFolders) {
     EXPECT_TRUE(FileExists(nullptr));
 }
 
-TEST(FoldersTest, ExeFolderIsFolderOfTheTestProgram) {
-    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe");
-    EXPECT_EQ(GetExeFolder(), exe.parent_path().string());
-}
-
-TEST(FoldersTest, CurrentDirectoryAndVersionClass) {
+TEST(FoldersTest, ExeFolderAndCurrentDirectory) {
+    EXPECT_EQ(GetExeFolder(), std::filesystem::read_symlink("/proc/self/exe").parent_path().string());
     std::string current = "stale";
     EXPECT_TRUE(GetCurrentDirectoryString(current));
     EXPECT_EQ(current, std::filesystem::current_path().string());

@@ -9,48 +9,29 @@
 
 namespace {
 
-struct NameCase {
-    const char* path;
-    const char* expected;
-};
-
-class IniBackupNameTest : public ::testing::TestWithParam<NameCase> {};
-
-TEST_P(IniBackupNameTest, FileNameAfterLastSeparator) {
-    char name[260] = "stale";
-    GetPathFileName(GetParam().path, name);
-    EXPECT_STREQ(name, GetParam().expected);
-}
-
-INSTANTIATE_TEST_SUITE_P(IniBackup, IniBackupNameTest,
-                         ::testing::Values(NameCase{"/cfg/sub/Trans.ini", "Trans.ini"},
-                                           NameCase{"E:\\cfg\\Trans.ini", "Trans.ini"},
-                                           NameCase{"a\\b/c.ini", "c.ini"}, NameCase{"a/b\\c.ini", "c.ini"},
-                                           NameCase{"Trans.ini", ""}, NameCase{"/Trans.ini", ""},
-                                           NameCase{"/cfg/", ""}));
-
-struct BackupCase {
-    const char* iniPath;
-    const char* expected;
-};
-
-class IniBackupPathTest : public ::testing::TestWithParam<BackupCase> {};
-
-TEST_P(IniBackupPathTest, BackupPathBelowSavedData) {
-    char backup[260] = "stale";
-    MakeBackupIniPath(GetParam().iniPath, backup, "/w");
-    EXPECT_STREQ(backup, GetParam().expected);
-}
-
-INSTANTIATE_TEST_SUITE_P(IniBackup, IniBackupPathTest,
-                         ::testing::Values(BackupCase{"/cfg/Trans.ini", "/w/SavedData/Trans_bkp.ini"},
-                                           BackupCase{"E:\\a\\ZK8Host.INI", "/w/SavedData/ZK8Host_bkp.ini"},
-                                           BackupCase{"/cfg/a.b.ini", "/w/SavedData/a.b_bkp.ini"},
-                                           BackupCase{"ZK8Host.ini", "/w/SavedData"},
-                                           BackupCase{"/cfg/Trans.txt", "/w/SavedData"},
-                                           BackupCase{"/cfg/Trans", "/w/SavedData"}));
-
-TEST(IniBackupTest, BackupPathThatDoesNotFitStaysEmpty) {
+TEST(IniBackupTest, FileNameAndBackupPath) {
+    const struct {
+        const char *iniPath, *name, *backup;
+    } cases[] = {
+        {"/cfg/Trans.ini", "Trans.ini", "/w/SavedData/Trans_bkp.ini"},
+        {"E:\\a\\ZK8Host.INI", "ZK8Host.INI", "/w/SavedData/ZK8Host_bkp.ini"},
+        {"a\\b/c.d.ini", "c.d.ini", "/w/SavedData/c.d_bkp.ini"},
+        {"a/b\\c.ini", "c.ini", "/w/SavedData/c_bkp.ini"},
+        {"ZK8Host.ini", "", "/w/SavedData"},
+        {"/ZK8Host.ini", "", "/w/SavedData"},
+        {"/cfg/", "", "/w/SavedData"},
+        {"/cfg/Trans.txt", "Trans.txt", "/w/SavedData"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.iniPath);
+        char name[260] = "stale";
+        GetPathFileName(c.iniPath, name);
+        EXPECT_STREQ(name, c.name);
+        char backup[260] = "stale";
+        MakeBackupIniPath(c.iniPath, backup, "/w");
+        EXPECT_STREQ(backup, c.backup);
+    }
+    // A backup path that does not fit stays empty.
     char backup[260] = "stale";
     MakeBackupIniPath("/cfg/Trans.ini", backup, ("/" + std::string(250, 'w')).c_str());
     EXPECT_STREQ(backup, "");
@@ -61,7 +42,6 @@ TEST(IniBackupTest, RestoreCopiesBackupIntoNewTmpFile) {
     const std::string backup = folder / "Trans_bkp.ini";
     WriteFile(backup, "[Advanced]\r\nSavedIniFile=1\r\n");
     std::filesystem::permissions(backup, std::filesystem::perms::owner_read);
-
     char temp[260] = "";
     EXPECT_EQ(RestoreBackupToTemp(temp, backup.c_str(), folder.Path().c_str()), 0);
     EXPECT_TRUE(std::regex_match(temp, std::regex(folder.Path() + "/[0-9A-F]{4}\\.TMP")));
@@ -70,26 +50,16 @@ TEST(IniBackupTest, RestoreCopiesBackupIntoNewTmpFile) {
     EXPECT_NE(perms & std::filesystem::perms::owner_write, std::filesystem::perms::none);
 }
 
-TEST(IniBackupTest, MissingFolderGivesMinus92) {
+TEST(IniBackupTest, RestoreFailures) {
     TempFolder folder;
     WriteFile(folder / "b.ini", "x");
-    char temp[260] = "stale";
+    char temp[260] = "";
     EXPECT_EQ(RestoreBackupToTemp(temp, (folder / "b.ini").c_str(), (folder / "missing").c_str()), -92);
-}
-
-TEST(IniBackupTest, MissingBackupGivesMinus91AndLeavesEmptyTmp) {
-    TempFolder folder;
-    char temp[260] = "";
-    EXPECT_EQ(RestoreBackupToTemp(temp, (folder / "none_bkp.ini").c_str(), folder.Path().c_str()), -91);
-    ASSERT_TRUE(Exists(temp));
-    EXPECT_EQ(ReadFile(temp), "");
-}
-
-TEST(IniBackupTest, FailedCopyGivesMinus90) {
-    TempFolder folder;
-    std::filesystem::create_directory(folder / "dir_bkp.ini");
-    char temp[260] = "";
-    EXPECT_EQ(RestoreBackupToTemp(temp, (folder / "dir_bkp.ini").c_str(), folder.Path().c_str()), -90);
+    EXPECT_EQ(RestoreBackupToTemp(temp, (folder / "none.ini").c_str(), folder.Path().c_str()), -91);
+    EXPECT_EQ(ReadFile(temp), "");  // the empty temporary file is left for the caller
+    EXPECT_TRUE(Exists(temp));
+    std::filesystem::create_directory(folder / "dir.ini");  // exists, but cannot be copied
+    EXPECT_EQ(RestoreBackupToTemp(temp, (folder / "dir.ini").c_str(), folder.Path().c_str()), -90);
 }
 
 }  // namespace
