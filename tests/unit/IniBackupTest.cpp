@@ -16,7 +16,6 @@ TEST(IniBackupTest, FileNameAndBackupPath) {
         {"/cfg/Trans.ini", "Trans.ini", "/w/SavedData/Trans_bkp.ini"},
         {"E:\\a\\ZK8Host.INI", "ZK8Host.INI", "/w/SavedData/ZK8Host_bkp.ini"},
         {"a\\b/c.d.ini", "c.d.ini", "/w/SavedData/c.d_bkp.ini"},
-        {"a/b\\c.ini", "c.ini", "/w/SavedData/c_bkp.ini"},
         {"ZK8Host.ini", "", "/w/SavedData"},
         {"/ZK8Host.ini", "", "/w/SavedData"},
         {"/cfg/", "", "/w/SavedData"},

@@ -33,7 +33,6 @@ TEST(LogFileTest, FirstEntryWritesHeaderRuleAndCreateEntry) {
     EXPECT_EQ(Masked(ReadFile(folder / "Runlog.log")), kHead +
                                                            "<TS> : ZK8_XML_Conv         32005   done\r\n"
                                                            "<TS> : ZK8_XML_Conv         32008   \r\n");
-    EXPECT_FALSE(log.WriteEntry(folder / "missing/Runlog.log", "lost"));
 }
 
 TEST(LogFileTest, LineFormat) {
@@ -41,7 +40,6 @@ TEST(LogFileTest, LineFormat) {
     EXPECT_EQ(Masked(Format(log, "ZK8_XML_Conv", 220001, "t")), "<TS> : ZK8_XML_Conv         22000   t");
     EXPECT_EQ(Masked(Format(log, "ZK8_XML_Conv", 31000, "t")), "<TS> : ZK8_XML_Conv         31000   t");
     EXPECT_EQ(Masked(Format(log, "ZK8_XML_Conv", 1, "t")), "<TS> : ZK8_XML_Conv         1       t");
-    EXPECT_EQ(Masked(Format(log, "ZK8_XML_Conv", -12, "t")), "<TS> : ZK8_XML_Conv         -12     t");
     EXPECT_EQ(Masked(Format(log, "AModuleNameOfTwentySixChars", 7, "t")),
               "<TS> : AModuleNameOfTwentySixChars 7       t");
     // Longer lines are cut to 511 characters.
@@ -74,16 +72,6 @@ TEST(LogFileTest, RotationKeepsOneSaveGeneration) {
     EXPECT_EQ(ReadFile(save).find("aaa"), std::string::npos);
     EXPECT_EQ(ReadFile(path), "");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 2);
-}
-
-TEST(LogFileTest, DeviceLogHasOwnHeader) {
-    TempFolder folder;
-    CLogFileBase log;
-    EXPECT_TRUE(log.WriteDeviceEntry(folder / "Device.log", "one"));
-    EXPECT_TRUE(log.WriteDeviceEntry(folder / "Device.log", "two"));
-    EXPECT_EQ(ReadFile(folder / "Device.log"),
-              "Date/Time            : Device No        Action         \t\t\tState\r\n" +
-                  std::string(90, '-') + "\r\none\r\ntwo\r\n");
 }
 
 }  // namespace

@@ -39,8 +39,6 @@ TEST(ZkLogFileTest, MessageIsCatalogueTextThenCallersText) {
         {32301, "Start of Utf8ToUtf16 conversion", "32301   Conversion:  Start of Utf8ToUtf16 conversion"},
         {220001, "", "22000   XML input file doesn't exist. "},
         {22000, "", "22000   KQ5 input file doesn't exist. "},
-        {13305, "Restoration from Bkp to Tmp failed",
-         "13305   Restoration failed -  Restoration from Bkp to Tmp failed"},
     };
     for (const auto& c : cases) {
         TempFolder folder;
