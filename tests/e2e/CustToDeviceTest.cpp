@@ -91,7 +91,7 @@ class CustToDeviceTest : public ::testing::TestWithParam<Case> {};
 
 TEST_P(CustToDeviceTest, ConvertsByteForByte) {
     TempFolder folder;
-    UseAppDataFolderIn(folder);
+    const std::string appData = UseAppDataFolderIn(folder);
     const std::string input = folder / "in.xml", output = folder / "out.xml";
     WriteFile(input, GetParam().input);
     Library library;
@@ -102,6 +102,8 @@ TEST_P(CustToDeviceTest, ConvertsByteForByte) {
     WriteFile(input, "\xEF\xBB\xBF" + std::string(GetParam().input));
     ASSERT_EQ(library.CustToZK8Ext(input.c_str(), output.c_str(), folder.Path().c_str()), 0);
     EXPECT_EQ(ReadFile(output), DeviceFile(GetParam().expected));
+    // The input was rewritten all the same; its mark becomes FF FE.
+    EXPECT_EQ(ReadFile(appData + "/Temp.xml"), "\xFF\xFE" + Utf16(GetParam().input));
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, CustToDeviceTest, ::testing::ValuesIn(kCases),

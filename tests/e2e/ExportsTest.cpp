@@ -2,9 +2,8 @@
 // result codes, run-log entries and the tag list.
 #include <gtest/gtest.h>
 
-#include <regex>
-
 #include "support/Library.h"
+#include "support/RunLogText.h"
 #include "support/TempFolder.h"
 
 namespace {
@@ -13,20 +12,12 @@ const char kCustomerXml[] =
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?><scaledata><articles><article mode=\"write\">"
     "<plu_no>12</plu_no></article></articles></scaledata>";
 
-// The run log's lines with their time stamps replaced by "T".
-std::string LogWithoutTimes(const std::string& path) {
-    static const std::regex stamp("\\d{4}\\.\\d{2}\\.\\d{2} \\d{2}\\.\\d{2}\\.\\d{2} : ");
-    return std::regex_replace(ReadFile(path), stamp, "T : ");
-}
-
-const std::string kLogHeader =
-    "Date/Time            : Modulename          LogID   LogText\r\n" + std::string(115, '-') +
-    "\r\nT : ZkLog                1       Create LogFile\r\n\r\n";
+std::string LogWithoutTimes(const std::string& path) { return Masked(ReadFile(path)); }
 
 const std::string kOptionEntries =
-    "T : ZK8_XML_Conv         32013   Create length attribute in xml data is enabled \r\n"
-    "T : ZK8_XML_Conv         32011   Create nil-attribute in xml data is enabled \r\n"
-    "T : ZK8_XML_Conv         32016   Create default namespace in xml data is disabled \r\n";
+    "<TS> : ZK8_XML_Conv         32013   Create length attribute in xml data is enabled \r\n"
+    "<TS> : ZK8_XML_Conv         32011   Create nil-attribute in xml data is enabled \r\n"
+    "<TS> : ZK8_XML_Conv         32016   Create default namespace in xml data is disabled \r\n";
 
 TEST(TagListExportTest, EmptyBeforeAnyConversionFullAfterOne) {
     TempFolder folder;
@@ -59,9 +50,9 @@ TEST(WorkingDirectoryTest, ExtExportsUseTheGivenFolderAsIs) {
                                    folder.Path().c_str()),
               0);
     EXPECT_EQ(LogWithoutTimes(folder / "Runlog.log"),
-              kLogHeader +
-                  "T : ZK8_XML_Conv         32301   Conversion:  Start of Utf8ToUtf16 conversion\r\n"
-                  "T : ZK8_XML_Conv         32005   UTF8 to UTF16 conversion successfull \r\n" +
+              kRunLogHead +
+                  "<TS> : ZK8_XML_Conv         32301   Conversion:  Start of Utf8ToUtf16 conversion\r\n"
+                  "<TS> : ZK8_XML_Conv         32005   UTF8 to UTF16 conversion successfull \r\n" +
                   kOptionEntries);
     // A folder that does not exist is accepted; its entries are lost.
     EXPECT_EQ(library.ZK8ToCustExt((folder / "out.xml").c_str(), (folder / "back.xml").c_str(),
@@ -82,7 +73,7 @@ void ExpectHostRule(bool withHost, const std::string& expectedFolder) {
                                                    (folder / "b.xml").c_str()),
               0);
     EXPECT_EQ(ReadFile(folder / "a.xml"), ReadFile(folder / "b.xml"));
-    EXPECT_EQ(LogWithoutTimes(log), kLogHeader + kOptionEntries + kOptionEntries);
+    EXPECT_EQ(LogWithoutTimes(log), kRunLogHead + kOptionEntries + kOptionEntries);
     EXPECT_FALSE(Exists(folder / "Runlog.log"));
     std::remove(log.c_str());
 }
@@ -161,9 +152,9 @@ TEST(ParseErrorTest, WellEncodedButBrokenXmlStillReturnsZero) {
                                  " mode=\"write\"><plu_no>1</plu_no><name>x</name></article>"
                                  "</articles></scaledata>"));
     EXPECT_EQ(LogWithoutTimes(folder / "Runlog.log"),
-              kLogHeader +
-                  "T : ZK8_XML_Conv         32301   Conversion:  Start of Utf8ToUtf16 conversion\r\n"
-                  "T : ZK8_XML_Conv         32301   Conversion:  NOONE:Utf 16 file\r\n");
+              kRunLogHead +
+                  "<TS> : ZK8_XML_Conv         32301   Conversion:  Start of Utf8ToUtf16 conversion\r\n"
+                  "<TS> : ZK8_XML_Conv         32301   Conversion:  NOONE:Utf 16 file\r\n");
 }
 
 }  // namespace

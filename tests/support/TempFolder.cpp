@@ -48,3 +48,23 @@ std::string UseAppDataFolderIn(const TempFolder& folder) {
     std::filesystem::create_directories(product);
     return product;
 }
+
+std::string Utf8FromUtf16(const std::string& bytes) {
+    std::string out;
+    std::size_t i = bytes.compare(0, 2, "\xFF\xFE") == 0 ? 2 : 0;
+    for (; i + 1 < bytes.size(); i += 2) {
+        unsigned unit = static_cast<unsigned char>(bytes[i]) |
+                        static_cast<unsigned char>(bytes[i + 1]) << 8;
+        if (unit < 0x80) {
+            out += static_cast<char>(unit);
+        } else if (unit < 0x800) {
+            out += static_cast<char>(0xC0 | unit >> 6);
+            out += static_cast<char>(0x80 | (unit & 0x3F));
+        } else {
+            out += static_cast<char>(0xE0 | unit >> 12);
+            out += static_cast<char>(0x80 | (unit >> 6 & 0x3F));
+            out += static_cast<char>(0x80 | (unit & 0x3F));
+        }
+    }
+    return out;
+}

@@ -5,19 +5,10 @@
 #include <string>
 
 #include "runlog/LogFileBase.h"
+#include "support/RunLogText.h"
 #include "support/TempFolder.h"
 
 namespace {
-
-const std::string kHead = "Date/Time            : Modulename          LogID   LogText\r\n" +
-                          std::string(115, '-') +
-                          "\r\n<TS> : ZkLog                1       Create LogFile\r\n\r\n";
-
-// Time stamps vary: their format is checked and the value masked.
-std::string Masked(const std::string& text) {
-    static const std::regex stamp(R"(\d{4}\.\d{2}\.\d{2} \d{2}\.\d{2}\.\d{2} : )");
-    return std::regex_replace(text, stamp, "<TS> : ");
-}
 
 std::string Format(CLogFileBase& log, const std::string& module, int code, const std::string& text) {
     std::string line = text;
@@ -30,7 +21,7 @@ TEST(LogFileTest, FirstEntryWritesHeaderRuleAndCreateEntry) {
     CLogFileBase log;
     EXPECT_TRUE(log.WriteEntry(folder / "Runlog.log", Format(log, "ZK8_XML_Conv", 32005, "done")));
     EXPECT_TRUE(log.WriteEntry(folder / "Runlog.log", Format(log, "ZK8_XML_Conv", 32008, "")));
-    EXPECT_EQ(Masked(ReadFile(folder / "Runlog.log")), kHead +
+    EXPECT_EQ(Masked(ReadFile(folder / "Runlog.log")), kRunLogHead +
                                                            "<TS> : ZK8_XML_Conv         32005   done\r\n"
                                                            "<TS> : ZK8_XML_Conv         32008   \r\n");
 }
@@ -68,7 +59,7 @@ TEST(LogFileTest, RotationKeepsOneSaveGeneration) {
     EXPECT_EQ(ReadFile(path), "");
     // The next generation replaces the save file.
     for (int i = 0; i < 10; ++i) ASSERT_TRUE(log.WriteEntry(path, Format(log, "M", 1, std::string(27, 'b'))));
-    EXPECT_EQ(Masked(ReadFile(save)).substr(0, kHead.size()), kHead);
+    EXPECT_EQ(Masked(ReadFile(save)).substr(0, kRunLogHead.size()), kRunLogHead);
     EXPECT_EQ(ReadFile(save).find("aaa"), std::string::npos);
     EXPECT_EQ(ReadFile(path), "");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 2);

@@ -11,18 +11,10 @@
 
 #include "runlog/ZkLogFile.h"
 #include "settings/Folders.h"
+#include "support/RunLogText.h"
 #include "support/TempFolder.h"
 
 namespace {
-
-const std::string kHead = "Date/Time            : Modulename          LogID   LogText\r\n" +
-                          std::string(115, '-') +
-                          "\r\n<TS> : ZkLog                1       Create LogFile\r\n\r\n";
-
-std::string Masked(const std::string& text) {
-    static const std::regex stamp(R"(\d{4}\.\d{2}\.\d{2} \d{2}\.\d{2}\.\d{2} : )");
-    return std::regex_replace(text, stamp, "<TS> : ");
-}
 
 void WriteSettings(const std::string& folder, const std::string& values) {
     WriteFile(folder + "/Interface.ini", "[LogFiles]\r\n" + values + "\r\n");
@@ -45,7 +37,7 @@ TEST(ZkLogFileTest, MessageIsCatalogueTextThenCallersText) {
         CZkLogFile logger;
         EXPECT_TRUE(logger.Log(g_moduleName, 1, c.code, c.text, folder.Path()));
         EXPECT_EQ(Masked(ReadFile(folder / "Runlog.log")),
-                  kHead + "<TS> : ZK8_XML_Conv         " + c.line + "\r\n");
+                  kRunLogHead + "<TS> : ZK8_XML_Conv         " + c.line + "\r\n");
     }
     EXPECT_EQ(GetMessageText(22003), "Error creating ZK8 input file.");       // first row
     EXPECT_EQ(GetMessageText(11307), "Interface file updated successfully");  // last row
@@ -126,8 +118,8 @@ TEST(ZkLogFileTest, ConcurrentEntriesStayWholeAndComplete) {
     for (std::thread& thread : threads) thread.join();
 
     const std::string content = Masked(ReadFile(folder / "Runlog.log"));
-    ASSERT_EQ(content.substr(0, kHead.size()), kHead);
-    std::istringstream rest(content.substr(kHead.size()));
+    ASSERT_EQ(content.substr(0, kRunLogHead.size()), kRunLogHead);
+    std::istringstream rest(content.substr(kRunLogHead.size()));
     const std::regex entry(R"(<TS> : ZK8_XML_Conv         1       thread (\d) entry (\d+)\r)");
     std::set<std::string> seen;
     std::smatch match;
