@@ -2,6 +2,8 @@
 // device file and the customer file and status file it must give.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "support/Library.h"
 #include "support/TempFolder.h"
 
@@ -117,6 +119,21 @@ TEST(DeviceToCustExportTest, Utf8InputIsReadFromTempXml) {
     EXPECT_EQ(ReadFile(output), Utf16File(kDeclaration + kRoot +
                                           "<articles><article><name>\xC4pfel</name></article>"
                                           "</articles></scaledata>"));
+}
+
+TEST(DeviceToCustExportTest, StatusFileBesideALongOutputPath) {
+    TempFolder folder;
+    UseAppDataFolderIn(folder);
+    const std::string input = folder / "in.xml";
+    WriteFile(input, Utf16File("<dat><art/></dat>"));
+    std::string deep = folder.Path();
+    while (deep.size() < 300) deep += "/" + std::string(40, 'd');
+    std::filesystem::create_directories(deep);
+    const std::string output = deep + "/out.xml";
+    Library library;
+    ASSERT_EQ(library.ZK8ToCustExt(input.c_str(), output.c_str(), folder.Path().c_str()), 0);
+    EXPECT_TRUE(Exists(output));
+    EXPECT_EQ(ReadFile(output + "_Status.xml"), Utf16File(kEmptyStatus));
 }
 
 }  // namespace
