@@ -37,6 +37,7 @@ void CXmlTlvConverter::AlignOutputCursor(const pugi::xml_node& inputElement, boo
         m_openNodes.pop_back();
         if (m_openNodes.empty()) {
             LogUnknownField(parentName);
+            Observe(inputElement, ConversionLoss::ParentNotOpen, parentName);
             return;
         }
         m_recordNode = m_openNodes.back();

@@ -11,6 +11,8 @@
 
 #include <pugixml.hpp>
 
+#include "dictionary/ConversionObserver.h"
+
 enum class ConversionDirection { ToCustomer, ToDevice };
 
 class CXmlTlvConverter {
@@ -37,6 +39,8 @@ public:
 
     // Customer XML to device XML.
     int ConvertCustToZK8(const char* inputPath, const char* outputPath, std::uint8_t option);
+    // The run without the file handling: reset, walk the parsed input, finish.
+    void WalkCustToZK8(const pugi::xml_document& input, std::uint8_t option);
     void ConvertNodeToZK8(const pugi::xml_node& node, const std::string& name);
     void SetOperationClass(const std::string& code);
     std::string DeviceNumberCode(const std::string& recordName) const;
@@ -47,14 +51,29 @@ public:
 
     // Device XML to customer XML.
     int ConvertZK8ToCust(const char* inputPath, const char* outputPath, std::uint8_t createNil);
+    void WalkZK8ToCust(const pugi::xml_document& input, std::uint8_t createNil);
     void ConvertNodeToCust(const pugi::xml_node& node, const std::string& tag,
                            const std::string& text);
     void AddNamespaceAttributes(pugi::xml_node root) const;
     void CollectHeaderField(const std::string& tag, const std::string& text,
                             const std::string& modeWord);
     void WriteHeader();
-    void CollectError(const std::string& tag, const std::string& text);
+    // False when an error number finds no room in the table.
+    bool CollectError(const std::string& tag, const std::string& text);
     void WriteStatusFile(const char* outputPath) const;
+
+    // What a walk drops or alters, told to the observer when there is one.
+    void Observe(const pugi::xml_node& node, ConversionLoss loss, const std::string& subject) {
+        if (m_observer != nullptr) m_observer->Report(node, loss, subject);
+    }
+    void ObserveAttributes(const pugi::xml_node& node, const char* modeName,
+                           const NameMap& modes, bool modeWritten);
+    void ObserveUnknown(const pugi::xml_node& node, const std::string& name, bool expected);
+    bool IsListName(const std::string& name) const;
+    void ObserveTransferNode(const pugi::xml_node& node, const std::string& name,
+                             const std::string& tag);
+    bool InsideElementTagged(const pugi::xml_node& node, bool toDevice,
+                             bool (*test)(const std::string& tag)) const;
 
     NameMap m_internToExtern;
     NameMap m_externToIntern;
@@ -89,6 +108,9 @@ public:
     bool m_errorNumberPending = false;
     bool m_listOpen = false;
     std::string m_currentRootTag;
+
+    // Watches the walks; null in every conversion the exports run.
+    ConversionObserver* m_observer = nullptr;
 };
 
 // The converter shared by every export.

@@ -1,5 +1,6 @@
 // Device XML to customer XML: one walk over the input tree, building the
 // customer document with list elements, records and fields.
+#include "dictionary/TransferHeader.h"
 #include "dictionary/XmlTlvConverter.h"
 #include "exports/SettingsState.h"
 
@@ -22,10 +23,16 @@ const char kDeviceNamespace[] = "http://www.orvane.com/2011/xmltlv";
 
 int CXmlTlvConverter::ConvertZK8ToCust(const char* inputPath, const char* outputPath,
                                        std::uint8_t createNil) {
-    ResetForRun(ConversionDirection::ToCustomer, createNil != 0);
-
     pugi::xml_document input;
     input.load_file(inputPath, pugi::parse_ws_pcdata_single, pugi::encoding_auto);
+    WalkZK8ToCust(input, createNil);
+    SaveConversionOutput(m_customerDoc, outputPath);
+    WriteStatusFile(outputPath);
+    return 0;
+}
+
+void CXmlTlvConverter::WalkZK8ToCust(const pugi::xml_document& input, std::uint8_t createNil) {
+    ResetForRun(ConversionDirection::ToCustomer, createNil != 0);
     m_attributeOption = createNil != 0;
     AppendUtf16Declaration(m_customerDoc);
     m_listOpen = false;
@@ -33,13 +40,24 @@ int CXmlTlvConverter::ConvertZK8ToCust(const char* inputPath, const char* output
     m_recordNode = pugi::xml_node();
 
     simple_walker_external walker;
-    input.traverse(walker);
+    const_cast<pugi::xml_document&>(input).traverse(walker);
 
     if (m_headerSeen) WriteHeader();
-    SaveConversionOutput(m_customerDoc, outputPath);
-    WriteStatusFile(outputPath);
-    return 0;
 }
+
+namespace {
+
+bool IsTag(const std::string& tag, const char* wanted) { return tag == wanted; }
+bool IsHeaderBlock(const std::string& tag) { return IsTag(tag, "adm"); }
+
+// Tags a header block is made of: its structure and the values collected.
+bool BelongsToHeader(const std::string& tag) {
+    return tag == "adm" || tag == "trn" || tag == "nam" || tag == "dvn" || tag == "ctg" ||
+           tag == "dst" || tag == "lch" || tag == "ori" || tag == "src" ||
+           TransferHeader::IsFileTransferTag(tag);
+}
+
+}  // namespace
 
 void CXmlTlvConverter::ConvertNodeToCust(const pugi::xml_node& node, const std::string& tag,
                                          const std::string& text) {
@@ -54,16 +72,24 @@ void CXmlTlvConverter::ConvertNodeToCust(const pugi::xml_node& node, const std::
     }
 
     auto known = m_internToExtern.find(tag);
-    if (known == m_internToExtern.end()) return;
+    if (known == m_internToExtern.end()) {
+        // `_` only separates records in device files.
+        if (m_observer != nullptr) ObserveUnknown(node, tag, tag == "_");
+        return;
+    }
     const char* name = known->second.c_str();
 
-    if (m_inErrorBlock) CollectError(tag, text);
+    if (m_inErrorBlock && !CollectError(tag, text)) {
+        Observe(node, ConversionLoss::ErrorNotListed, text);
+    }
 
     if (tag == "exs") {
         m_statusSeen = true;
         m_statusOpen = true;
         CollectError(tag, text);
         m_recordNode = m_listNode.append_child(name);
+        if (!m_recordNode) Observe(node, ConversionLoss::NoParent, tag);
+        ObserveAttributes(node, "m", m_modeInternToExtern, false);
         m_openNodes.push_back(m_recordNode);
         return;
     }
@@ -74,9 +100,18 @@ void CXmlTlvConverter::ConvertNodeToCust(const pugi::xml_node& node, const std::
             m_outputRoot = m_customerDoc.append_child(name);
             AddNamespaceAttributes(m_outputRoot);
         }
+        ObserveAttributes(node, "m", m_modeInternToExtern, false);
         return;
     }
     if (m_headerSeen || tag == "adm") {
+        if (m_observer != nullptr) {
+            const bool inHeader = tag == "adm" || InsideElementTagged(node, false, IsHeaderBlock);
+            if (!inHeader || !BelongsToHeader(tag)) {
+                Observe(node, ConversionLoss::SwallowedByHeader, tag);
+            }
+            ObserveAttributes(node, "m", m_modeInternToExtern,
+                              TransferHeader::IsFileTransferTag(tag));
+        }
         CollectHeaderField(tag, text, modeWord);
         return;
     }
@@ -85,9 +120,11 @@ void CXmlTlvConverter::ConvertNodeToCust(const pugi::xml_node& node, const std::
     const bool deviceNoWanted =
         m_deviceNoTags.count(recordName) != 0 || m_deviceNoOptionalTags.count(recordName) != 0;
     const bool departmentNoWanted = m_departmentNoTags.count(recordName) != 0;
+    const bool isRecord = text.empty() && m_rootInternToExtern.count(tag) != 0;
+    if (m_observer != nullptr) ObserveAttributes(node, "m", m_modeInternToExtern, isRecord);
 
     if (text.empty()) {
-        if (m_rootInternToExtern.count(tag) != 0) {
+        if (isRecord) {
             if (!m_listOpen || m_currentRootTag != tag) {
                 if (m_listOpen && !m_openNodes.empty()) m_openNodes.pop_back();
                 m_currentRootTag = tag;
@@ -99,19 +136,24 @@ void CXmlTlvConverter::ConvertNodeToCust(const pugi::xml_node& node, const std::
                 }
             }
             m_recordNode = m_listNode.append_child(name);
+            if (!m_recordNode) Observe(node, ConversionLoss::NoParent, tag);
             m_openNodes.push_back(m_recordNode);
             if (hasMode) m_recordNode.append_attribute("mode").set_value(modeWord.c_str());
         } else if (tag == "dvn") {
             if (deviceNoWanted) m_fieldNode = AppendTextElement(m_recordNode, name, text);
+            else Observe(node, ConversionLoss::NumberNotWritten, tag);
         } else if (tag == "dpn") {
             if (departmentNoWanted) m_fieldNode = AppendTextElement(m_recordNode, name, text);
+            else Observe(node, ConversionLoss::NumberNotWritten, tag);
         } else if (node.first_child()) {
             AlignOutputCursor(node, false);
             m_fieldNode = m_recordNode.append_child(name);
+            if (!m_fieldNode) Observe(node, ConversionLoss::NoParent, tag);
             m_openNodes.push_back(m_fieldNode);
         } else {
             AlignOutputCursor(node, false);
             m_fieldNode = m_recordNode.append_child(name);
+            if (!m_fieldNode) Observe(node, ConversionLoss::NoParent, tag);
             if (m_attributeOption && m_nillableTags.count(m_fieldNode.name()) != 0) {
                 m_fieldNode.append_attribute("xsi:nil").set_value("true");
             }
@@ -123,12 +165,17 @@ void CXmlTlvConverter::ConvertNodeToCust(const pugi::xml_node& node, const std::
         if (m_statusOpen && std::string(node.parent().name()) != "exc") m_statusOpen = false;
         if (m_statusOpen || deviceNoWanted) {
             m_fieldNode = AppendTextElement(m_recordNode, name, text);
+            if (!m_fieldNode) Observe(node, ConversionLoss::NoParent, tag);
+        } else {
+            Observe(node, ConversionLoss::NumberNotWritten, tag);
         }
     } else if (tag == "dpn") {
         if (departmentNoWanted) m_fieldNode = AppendTextElement(m_recordNode, name, text);
+        else Observe(node, ConversionLoss::NumberNotWritten, tag);
     } else {
         AlignOutputCursor(node, false);
         m_fieldNode = AppendTextElement(m_recordNode, name, text);
+        if (!m_fieldNode) Observe(node, ConversionLoss::NoParent, tag);
     }
 }
 

@@ -41,31 +41,32 @@ std::string RemoveBlankBeforeEmptyTagEnd(const std::string& utf16) {
 
 }  // namespace
 
-void CXmlTlvConverter::CollectError(const std::string& tag, const std::string& text) {
+bool CXmlTlvConverter::CollectError(const std::string& tag, const std::string& text) {
     m_inErrorBlock = true;
     if (tag == "eno") {
         if (m_lastErrorIndex == -1) {
             g_errorTable[0].errorNo = text;
             m_lastErrorIndex = 0;
             m_errorNumberPending = true;
-            return;
+            return true;
         }
         for (int i = 0; i <= m_lastErrorIndex; ++i) {
-            if (g_errorTable[i].errorNo == text) return;
+            if (g_errorTable[i].errorNo == text) return true;
         }
         if (m_lastErrorIndex == kErrorTableSize - 1) {
             m_errorNumberPending = false;
-            return;
+            return false;
         }
         ++m_lastErrorIndex;
         g_errorTable[m_lastErrorIndex].errorNo = text;
         m_errorNumberPending = true;
     } else if (tag == "err") {
-        if (!m_errorNumberPending) return;
+        if (!m_errorNumberPending) return true;
         g_errorTable[m_lastErrorIndex].errorText = text;
         m_errorNumberPending = false;
         m_inErrorBlock = false;
     }
+    return true;
 }
 
 void CXmlTlvConverter::WriteStatusFile(const char* outputPath) const {

@@ -23,15 +23,20 @@ public:
 
 int CXmlTlvConverter::ConvertCustToZK8(const char* inputPath, const char* outputPath,
                                        std::uint8_t option) {
-    ResetForRun(ConversionDirection::ToDevice, option != 0);
-
     pugi::xml_document input;
     input.load_file(inputPath, pugi::parse_ws_pcdata_single, pugi::encoding_auto);
+    WalkCustToZK8(input, option);
+    SaveConversionOutput(m_deviceDoc, outputPath);
+    return 0;
+}
+
+void CXmlTlvConverter::WalkCustToZK8(const pugi::xml_document& input, std::uint8_t option) {
+    ResetForRun(ConversionDirection::ToDevice, option != 0);
     AppendUtf16Declaration(m_deviceDoc);
     m_openNodes.clear();
 
     simple_internal_walker walker;
-    input.traverse(walker);
+    const_cast<pugi::xml_document&>(input).traverse(walker);
 
     pugi::xml_node root = m_deviceDoc.child("dat");
     if (m_headerNodeAdded) {
@@ -39,9 +44,15 @@ int CXmlTlvConverter::ConvertCustToZK8(const char* inputPath, const char* output
     } else {
         root.append_child("_");
     }
-    SaveConversionOutput(m_deviceDoc, outputPath);
-    return 0;
 }
+
+namespace {
+
+bool IsCollectedTransferField(const std::string& tag) {
+    return tag == "ctg" || tag == "dst" || tag == "lch" || tag == "ori" || tag == "src";
+}
+
+}  // namespace
 
 void CXmlTlvConverter::ConvertNodeToZK8(const pugi::xml_node& node, const std::string& name) {
     std::string text = NodeText(node);
@@ -57,21 +68,36 @@ void CXmlTlvConverter::ConvertNodeToZK8(const pugi::xml_node& node, const std::s
     }
 
     auto known = m_externToIntern.find(name);
-    if (known == m_externToIntern.end()) return;
+    if (known == m_externToIntern.end()) {
+        if (m_observer != nullptr) ObserveUnknown(node, name, IsListName(name));
+        if (m_observer != nullptr && IsListName(name)) {
+            ObserveAttributes(node, "mode", m_modeExternToIntern, false);
+        }
+        return;
+    }
     const std::string& tag = known->second;
+    const bool isRecord = m_rootExternToIntern.count(name) != 0;
 
     if (name == "scaledata") m_listNode = m_deviceDoc.append_child(tag.c_str());
-    if (name == "date_time_value") text = FormatDateTime();
+    if (name == "date_time_value") {
+        text = FormatDateTime();
+        Observe(node, ConversionLoss::TextReplaced, name);
+    }
 
     if (m_headerSeen || TransferHeader::IsFileTransferTag(tag)) {
+        if (m_observer != nullptr) ObserveTransferNode(node, name, tag);
         CollectCustHeaderField(tag, text, modeCode);
         return;
     }
+    if (m_observer != nullptr) {
+        ObserveAttributes(node, "mode", m_modeExternToIntern, isRecord && text.empty());
+    }
 
     if (text.empty()) {
-        if (m_rootExternToIntern.count(name) != 0) {
+        if (isRecord) {
             m_listNode.append_child("_");
             m_recordNode = m_listNode.append_child(tag.c_str());
+            if (!m_recordNode) Observe(node, ConversionLoss::NoParent, name);
             if (modeAttribute) m_recordNode.append_attribute("m").set_value(modeCode.c_str());
             m_openNodes.push_back(m_recordNode);
             if (m_deviceNoTags.count(name) == 0) {
@@ -80,13 +106,39 @@ void CXmlTlvConverter::ConvertNodeToZK8(const pugi::xml_node& node, const std::s
         } else {
             AlignOutputCursor(node, true);
             m_fieldNode = m_recordNode.append_child(tag.c_str());
+            if (!m_fieldNode && name != "scaledata") Observe(node, ConversionLoss::NoParent, name);
             if (node.first_child()) m_openNodes.push_back(m_fieldNode);
         }
         return;
     }
 
     AlignOutputCursor(node, true);
-    AppendTextElement(m_recordNode, tag.c_str(), text);
+    if (!AppendTextElement(m_recordNode, tag.c_str(), text) && name != "scaledata") {
+        Observe(node, ConversionLoss::NoParent, name);
+    }
+}
+
+bool CXmlTlvConverter::IsListName(const std::string& name) const {
+    for (const auto& entry : m_rootExternToListName) {
+        if (entry.second == name) return true;
+    }
+    return false;
+}
+
+// Once a file transfer has begun, a node only feeds the pending block: a
+// new transfer record, or one of the collected fields.
+void CXmlTlvConverter::ObserveTransferNode(const pugi::xml_node& node, const std::string& name,
+                                           const std::string& tag) {
+    if (TransferHeader::IsFileTransferTag(tag)) {
+        ObserveAttributes(node, "mode", m_modeExternToIntern, true);
+        return;
+    }
+    ObserveAttributes(node, "mode", m_modeExternToIntern, false);
+    if (!IsCollectedTransferField(tag)) {
+        Observe(node, ConversionLoss::SwallowedByTransfer, name);
+    } else if (!InsideElementTagged(node, true, TransferHeader::IsFileTransferTag)) {
+        Observe(node, ConversionLoss::TransferValueReplaced, name);
+    }
 }
 
 void CXmlTlvConverter::SetOperationClass(const std::string& code) {

@@ -1,30 +1,19 @@
-// zk8conv: the converter's exported functions from the command line.
+// zk8conv: the converter's exported functions from the command line, plus a
+// check of what a conversion would lose and the conversion of many files.
 #include <cstdio>
-#include <map>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include <CLI/CLI.hpp>
 
 #include "dictionary/XmlTlvConverter.h"
+#include "tool/CheckCommand.h"
+#include "tool/ConvertCommand.h"
+#include "tool/ResultMeaning.h"
 #include "zk8_xml_conv.h"
 
 namespace {
-
-const char* ResultMeaning(int result) {
-    static const std::map<int, const char*> meanings = {
-        {-1, "input file cannot be opened"},
-        {-90, "the saved ini file could not be copied to a temporary file"},
-        {-91, "the saved ini file does not exist"},
-        {-92, "no temporary copy of the saved ini file could be created"},
-        {-93, "the XML declaration names UTF-8 or UTF-16 without quotes"},
-        {-94, "reading the input failed"},
-        {-95, "Temp.xml or the input could not be opened for the UTF-8 rewrite"},
-        {-98, "input is neither UTF-8 nor UTF-16"},
-        {-99, "input is empty or cannot be read"},
-    };
-    auto found = meanings.find(result);
-    return found == meanings.end() ? "conversion failed" : found->second;
-}
 
 int Report(int result) {
     if (result >= 0) return 0;
@@ -50,6 +39,20 @@ void AddConversionOptions(CLI::App* command, ConversionArguments& args) {
                         "saved copy below the working directory");
 }
 
+int Convert(bool toDevice, const ConversionArguments& args) {
+    const char* in = args.input.c_str();
+    const char* out = args.output.c_str();
+    if (!args.ini.empty()) {
+        return Report(toDevice ? CustToZK8LibStd(in, out, args.workdir.c_str(), args.ini.c_str())
+                               : ZK8ToCustLibStd(in, out, args.workdir.c_str(), args.ini.c_str()));
+    }
+    if (!args.workdir.empty()) {
+        return Report(toDevice ? CustToZK8Ext(in, out, args.workdir.c_str())
+                               : ZK8ToCustExt(in, out, args.workdir.c_str()));
+    }
+    return Report(toDevice ? CustToZK8(in, out) : ZK8ToCust(in, out));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -70,6 +73,30 @@ int main(int argc, char** argv) {
         "to-customer", "convert device XML into customer XML and a status file");
     AddConversionOptions(toCustomerCommand, toCustomer);
 
+    std::string checkInput, checkDirection = "auto";
+    bool checkJson = false;
+    CLI::App* check = app.add_subcommand(
+        "check", "report all that converting INPUT would drop or alter (exit 0: nothing, "
+                 "1: something, 2: unreadable input)");
+    check->add_option("INPUT", checkInput, "file to check")->required();
+    check->add_option("--direction", checkDirection,
+                      "to-device or to-customer; default: from the root element")
+        ->check(CLI::IsMember({"auto", "to-device", "to-customer"}));
+    check->add_flag("--json", checkJson, "machine-readable report");
+
+    std::string batchTo, outDir;
+    std::vector<std::string> batchInputs;
+    unsigned workers = std::max(1u, std::thread::hardware_concurrency());
+    CLI::App* convert = app.add_subcommand(
+        "convert", "convert many files, each in a worker process of its own");
+    convert->add_option("--to", batchTo, "device or customer")
+        ->required()
+        ->check(CLI::IsMember({"device", "customer"}));
+    convert->add_option("INPUT", batchInputs, "files to convert")->required();
+    convert->add_option("--out-dir", outDir, "folder for the outputs and the run log")->required();
+    convert->add_option("-j,--jobs", workers, "worker processes at a time")
+        ->check(CLI::Range(1u, 256u));
+
     CLI11_PARSE(app, argc, argv);
 
     if (taglist->parsed()) {
@@ -82,20 +109,17 @@ int main(int argc, char** argv) {
         }
         return 0;
     }
-
-    const bool device = toDeviceCommand->parsed();
-    const ConversionArguments& args = device ? toDevice : toCustomer;
-    const char* in = args.input.c_str();
-    const char* out = args.output.c_str();
-    int result;
-    if (!args.ini.empty()) {
-        result = device ? CustToZK8LibStd(in, out, args.workdir.c_str(), args.ini.c_str())
-                        : ZK8ToCustLibStd(in, out, args.workdir.c_str(), args.ini.c_str());
-    } else if (!args.workdir.empty()) {
-        result = device ? CustToZK8Ext(in, out, args.workdir.c_str())
-                        : ZK8ToCustExt(in, out, args.workdir.c_str());
-    } else {
-        result = device ? CustToZK8(in, out) : ZK8ToCust(in, out);
+    if (check->parsed()) {
+        const CheckDirection direction = checkDirection == "to-device"     ? CheckDirection::ToDevice
+                                         : checkDirection == "to-customer" ? CheckDirection::ToCustomer
+                                                                           : CheckDirection::Auto;
+        return RunCheck(checkInput, direction, checkJson);
     }
-    return Report(result);
+    if (convert->parsed()) {
+        return RunBatchConvert(batchTo == "device" ? BatchDirection::ToDevice
+                                                   : BatchDirection::ToCustomer,
+                               batchInputs, outDir, workers);
+    }
+    const bool device = toDeviceCommand->parsed();
+    return Convert(device, device ? toDevice : toCustomer);
 }

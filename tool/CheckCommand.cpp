@@ -1,0 +1,214 @@
+#include "tool/CheckCommand.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+#include <pugixml.hpp>
+
+#include "dictionary/ConversionObserver.h"
+#include "dictionary/XmlTlvConverter.h"
+#include "encoding/Utf8ToUtf16Converter.h"
+#include "tool/NameSuggestion.h"
+#include "tool/ResultMeaning.h"
+#include "tool/TextPositions.h"
+
+namespace {
+
+struct Finding {
+    std::ptrdiff_t offset;
+    std::string kind;
+    std::string message;
+    std::string subject;
+};
+
+const char* KindName(ConversionLoss loss) {
+    switch (loss) {
+        case ConversionLoss::UnknownElement: return "unknown-element";
+        case ConversionLoss::TextDropped: return "text-dropped";
+        case ConversionLoss::IgnoredAttribute: return "attribute-not-written";
+        case ConversionLoss::UnknownMode: return "unknown-mode";
+        case ConversionLoss::NoParent: return "nowhere-to-write";
+        case ConversionLoss::ParentNotOpen: return "parent-not-written";
+        case ConversionLoss::SwallowedByTransfer: return "after-file-transfer";
+        case ConversionLoss::TransferValueReplaced: return "transfer-value-replaced";
+        case ConversionLoss::SwallowedByHeader: return "after-header-block";
+        case ConversionLoss::NumberNotWritten: return "number-not-written";
+        case ConversionLoss::ErrorNotListed: return "error-not-listed";
+        case ConversionLoss::TextReplaced: return "text-replaced";
+    }
+    return "unknown";
+}
+
+std::string Message(ConversionLoss loss, const std::string& element, const std::string& subject,
+                    const std::string& suggestion) {
+    switch (loss) {
+        case ConversionLoss::UnknownElement:
+            return suggestion.empty() ? subject + ": unknown, not written"
+                                      : subject + ": unknown; did you mean " + suggestion + "?";
+        case ConversionLoss::TextDropped:
+            return "text in " + subject + " after its first child is not written";
+        case ConversionLoss::IgnoredAttribute:
+            return element + ": attribute " + subject + " is not written";
+        case ConversionLoss::UnknownMode:
+            return element + ": mode " + subject + " is not in the table; written as an empty mode";
+        case ConversionLoss::NoParent:
+            return subject + ": nothing open to write it into; not written";
+        case ConversionLoss::ParentNotOpen:
+            return "parent " + subject + " was not written; its field goes elsewhere or is lost";
+        case ConversionLoss::SwallowedByTransfer:
+            return subject + ": after a file-transfer record; not written";
+        case ConversionLoss::TransferValueReplaced:
+            return subject + ": replaces the value of the pending file transfer";
+        case ConversionLoss::SwallowedByHeader:
+            return subject + ": after a header block; not written";
+        case ConversionLoss::NumberNotWritten:
+            return subject + ": not written under this record";
+        case ConversionLoss::ErrorNotListed:
+            return "error number " + subject + ": beyond the 32 the status file lists";
+        case ConversionLoss::TextReplaced:
+            return subject + ": text replaced by the time of the conversion";
+    }
+    return subject;
+}
+
+class FindingCollector : public ConversionObserver {
+public:
+    FindingCollector(std::vector<Finding>& findings, std::vector<std::string> names)
+        : m_findings(findings), m_names(std::move(names)) {}
+
+    void Report(const pugi::xml_node& node, ConversionLoss loss,
+                const std::string& subject) override {
+        const std::string suggestion =
+            loss == ConversionLoss::UnknownElement ? ClosestName(subject, m_names) : "";
+        std::ptrdiff_t offset = node.offset_debug();
+        // Elements are placed at their "<", not at their name.
+        if (node.type() == pugi::node_element && offset > 0) --offset;
+        m_findings.push_back(
+            {offset, KindName(loss), Message(loss, node.name(), subject, suggestion), subject});
+    }
+
+private:
+    std::vector<Finding>& m_findings;
+    std::vector<std::string> m_names;
+};
+
+template <typename Map>
+std::vector<std::string> Keys(const Map& map) {
+    std::vector<std::string> keys;
+    for (const auto& entry : map) keys.push_back(entry.first);
+    return keys;
+}
+
+// The conversion reads no CDATA section; a second parse finds them.
+void FindCdataSections(const std::string& path, std::vector<Finding>& findings) {
+    pugi::xml_document document;
+    document.load_file(path.c_str(), pugi::parse_ws_pcdata_single | pugi::parse_cdata,
+                       pugi::encoding_auto);
+    struct Walker : pugi::xml_tree_walker {
+        std::vector<Finding>* findings;
+        bool for_each(pugi::xml_node& node) override {
+            if (node.type() == pugi::node_cdata) {
+                const std::string parent = node.parent().name();
+                findings->push_back({node.offset_debug() - 9, "cdata-dropped",
+                                     "CDATA section in " + parent + " is not read", parent});
+            }
+            return true;
+        }
+    } walker;
+    walker.findings = &findings;
+    document.traverse(walker);
+}
+
+}  // namespace
+
+int RunCheck(const std::string& inputPath, CheckDirection direction, bool json) {
+    CUtf8ToUtf16Converter detector;
+    const int detected = detector.DetectEncoding(inputPath.c_str());
+    if (detected != 0) {
+        std::fprintf(stderr, "zk8conv: %s: %s (%d)\n", inputPath.c_str(), ResultMeaning(detected),
+                     detected);
+        return 2;
+    }
+
+    pugi::xml_document input;
+    const pugi::xml_parse_result parsed =
+        input.load_file(inputPath.c_str(), pugi::parse_ws_pcdata_single, pugi::encoding_auto);
+    auto hasTopLevel = [&](const char* name) { return static_cast<bool>(input.child(name)); };
+    if (direction == CheckDirection::Auto) {
+        direction = hasTopLevel("dat") && !hasTopLevel("scaledata") ? CheckDirection::ToCustomer
+                                                                     : CheckDirection::ToDevice;
+    }
+    const bool toDevice = direction == CheckDirection::ToDevice;
+
+    std::vector<Finding> findings;
+    const char* expectedRoot = toDevice ? "scaledata" : "dat";
+    if (!hasTopLevel(expectedRoot)) {
+        const pugi::xml_node root = input.document_element();
+        findings.push_back({root.offset_debug() - 1, "wrong-root",
+                            std::string("no ") + expectedRoot + " element: nothing is written",
+                            root.name()});
+    }
+
+    // The dictionary is built by the walk's reset; build it once beforehand
+    // for the names the suggestions come from.
+    g_converter.BuildDictionary();
+    std::vector<std::string> names;
+    if (toDevice) {
+        names = Keys(g_converter.m_externToIntern);
+        for (const auto& entry : g_converter.m_rootExternToListName) names.push_back(entry.second);
+    } else {
+        names = Keys(g_converter.m_internToExtern);
+    }
+    FindingCollector collector(findings, names);
+    g_converter.m_observer = &collector;
+    if (toDevice) {
+        g_converter.WalkCustToZK8(input, 1);
+    } else {
+        g_converter.WalkZK8ToCust(input, 1);
+    }
+    g_converter.m_observer = nullptr;
+
+    FindCdataSections(inputPath, findings);
+    if (!parsed) {
+        findings.push_back({parsed.offset, "parse-error",
+                            std::string("XML parse error: ") + parsed.description() +
+                                "; nothing after it is converted",
+                            ""});
+    }
+    std::stable_sort(findings.begin(), findings.end(),
+                     [](const Finding& a, const Finding& b) { return a.offset < b.offset; });
+
+    const TextPositions positions(inputPath);
+    const char* directionName = toDevice ? "to-device" : "to-customer";
+    if (json) {
+        nlohmann::json report;
+        report["file"] = inputPath;
+        report["direction"] = directionName;
+        report["lossless"] = findings.empty();
+        report["findings"] = nlohmann::json::array();
+        for (const Finding& f : findings) {
+            const TextPosition at = positions.At(f.offset);
+            report["findings"].push_back({{"line", at.line},
+                                          {"column", at.column},
+                                          {"kind", f.kind},
+                                          {"subject", f.subject},
+                                          {"message", f.message}});
+        }
+        std::printf("%s\n", report.dump(2).c_str());
+    } else {
+        std::printf("%s (%s):\n", inputPath.c_str(), directionName);
+        for (const Finding& f : findings) {
+            const TextPosition at = positions.At(f.offset);
+            std::printf("  %zu:%zu: %s\n", at.line, at.column, f.message.c_str());
+        }
+        if (findings.empty()) {
+            std::printf("  nothing is dropped or altered\n");
+        } else {
+            std::printf("%zu finding%s: the conversion would drop or alter content\n",
+                        findings.size(), findings.size() == 1 ? "" : "s");
+        }
+    }
+    return findings.empty() ? 0 : 1;
+}

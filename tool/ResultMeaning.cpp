@@ -1,0 +1,16 @@
+#include "tool/ResultMeaning.h"
+
+const char* ResultMeaning(int result) {
+    switch (result) {
+        case -1: return "input file cannot be opened";
+        case -90: return "the saved ini file could not be copied to a temporary file";
+        case -91: return "the saved ini file does not exist";
+        case -92: return "no temporary copy of the saved ini file could be created";
+        case -93: return "the XML declaration names UTF-8 or UTF-16 without quotes";
+        case -94: return "reading the input failed";
+        case -95: return "Temp.xml or the input could not be opened for the UTF-8 rewrite";
+        case -98: return "input is neither UTF-8 nor UTF-16";
+        case -99: return "input is empty or cannot be read";
+        default: return "conversion failed";
+    }
+}
