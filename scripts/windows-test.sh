@@ -1,0 +1,75 @@
+#!/usr/bin/env bash
+# Builds ZK8_XML_Conv.dll for 32-bit (i686) and 64-bit (x86-64) Windows with
+# mingw-w64 and runs the Windows tests: the export tables of both DLLs, and
+# the end-to-end checks of the 64-bit DLL under Wine, compared byte for byte
+# with the POSIX build. Installs the Debian packages it needs when missing.
+#
+#   build-win32/ZK8_XML_Conv.dll   the 32-bit DLL a Windows host loads
+#   build-win64/ZK8_XML_Conv.dll   the same for x86-64, tested under Wine
+#   build-wine/                    pugixml's source package and the Wine prefix
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+
+sudo_cmd=()
+[ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
+
+scripts/install-deps.sh g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine64 wine dpkg-dev
+# The POSIX tool, for the byte comparison.
+scripts/build.sh
+
+# pugixml is compiled into the DLL from Debian's source package of the
+# version installed here.
+pugixml_version=$(dpkg-query -W -f='${Version}' libpugixml-dev)
+pugixml_folder=build-wine/pugixml-$pugixml_version
+if [ ! -f "$pugixml_folder/unpacked" ]; then
+  if ! apt-cache showsrc pugixml 2>/dev/null | grep -qx "Version: $pugixml_version"; then
+    # Source entries beside the binary ones the machine already has.
+    echo "Adding source entries to apt's sources"
+    if [ -f /etc/apt/sources.list.d/debian.sources ]; then
+      sed -E 's/^Types:.*/Types: deb-src/' /etc/apt/sources.list.d/debian.sources |
+        "${sudo_cmd[@]}" tee /etc/apt/sources.list.d/zk8-source-packages.sources >/dev/null
+    else
+      sed -n -E 's/^deb (.*)/deb-src \1/p' /etc/apt/sources.list |
+        "${sudo_cmd[@]}" tee /etc/apt/sources.list.d/zk8-source-packages.list >/dev/null
+    fi
+    "${sudo_cmd[@]}" apt-get update -qq
+  fi
+  rm -rf "$pugixml_folder"
+  mkdir -p "$pugixml_folder"
+  (cd "$pugixml_folder" && apt-get source -qq "pugixml=$pugixml_version")
+  touch "$pugixml_folder/unpacked"
+fi
+pugixml_source=$(find "$root/$pugixml_folder" -mindepth 2 -maxdepth 3 -path '*/src/pugixml.cpp' |
+  head -n 1)
+pugixml_source=${pugixml_source%/src/pugixml.cpp}
+
+configure() {  # configure FOLDER ARCHITECTURE [CMAKE ARGUMENT...]
+  local folder=$1 arch=$2
+  shift 2
+  cmake -S . -B "$folder" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-$arch.cmake" \
+    -DCMAKE_BUILD_TYPE=Release -DZK8_PUGIXML_SOURCE_DIR="$pugixml_source" "$@" >/dev/null
+}
+configure build-win32 i686
+configure build-win64 x86_64 -DZK8_WINE_PREFIX="$root/build-wine/prefix" \
+  -DZK8_POSIX_TOOL="$root/build/zk8conv" -DZK8_OTHER_DLL="$root/build-win32/ZK8_XML_Conv.dll"
+cmake --build build-win32 -j"$(nproc)"
+cmake --build build-win64 -j"$(nproc)"
+
+# A Wine prefix of its own; its C:\ProgramData is the common application-data
+# folder the DLL uses.
+export WINEPREFIX=$root/build-wine/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  echo "Creating the Wine prefix"
+  wineboot -i >/dev/null 2>&1 </dev/null
+  wineserver -w
+fi
+# One Wine server for all the tests, stopped at the end. Wine's own services
+# start with it here, not inside a test, whose output they would hold open.
+wineserver -k >/dev/null 2>&1 || true
+wineserver -p >/dev/null 2>&1 </dev/null
+trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
+wine cmd /c exit >/dev/null 2>&1 </dev/null
+
+ctest --test-dir build-win32 --output-on-failure --timeout 120
+ctest --test-dir build-win64 -j"$(nproc)" --output-on-failure --timeout 300
