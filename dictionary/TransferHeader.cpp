@@ -13,6 +13,16 @@ void TransferHeader::ClearHeader() {
 }
 
 bool TransferHeader::IsFileTransferTag(const std::string& tag) {
-    return tag == "img" || tag == "iad" || tag == "imp" || tag == "ini" || tag == "lbl" ||
-           tag == "rcp" || tag == "sly";
+    return tag.size() == 3 && IsFileTransferTag(tag.c_str());
+}
+
+bool TransferHeader::IsFileTransferTag(const char* tag) {
+    // All seven are three letters long: most tags are told apart by their
+    // first letter alone.
+    if (tag[0] == '\0' || tag[1] == '\0' || tag[2] == '\0' || tag[3] != '\0') return false;
+    static const char* const kTags[] = {"img", "iad", "imp", "ini", "lbl", "rcp", "sly"};
+    for (const char* wanted : kTags) {
+        if (tag[0] == wanted[0] && tag[1] == wanted[1] && tag[2] == wanted[2]) return true;
+    }
+    return false;
 }

@@ -15,6 +15,7 @@ struct TransferHeader {
     void ClearHeader();
     // True for the device tags of the file-transfer records.
     static bool IsFileTransferTag(const std::string& tag);
+    static bool IsFileTransferTag(const char* tag);
 };
 
 extern TransferHeader g_header;

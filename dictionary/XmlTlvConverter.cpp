@@ -6,10 +6,38 @@ CXmlTlvConverter g_converter;
 
 CXmlTlvConverter::CXmlTlvConverter() = default;
 
-void CXmlTlvConverter::ResetForRun(ConversionDirection direction, bool option) {
+std::array<std::size_t, 15> CXmlTlvConverter::DictionarySizes() const {
+    return {m_internToExtern.size(),       m_externToIntern.size(),     m_modeInternToExtern.size(),
+            m_modeExternToIntern.size(),   m_rootInternToExtern.size(), m_rootExternToIntern.size(),
+            m_rootExternToListName.size(), m_deviceNoTags.size(),       m_deviceNoOptionalTags.size(),
+            m_turnoverRoots.size(),        m_zkOnlyTags.size(),         m_norvaOnlyTags.size(),
+            m_sharedTags.size(),           m_departmentNoTags.size(),   m_nillableTags.size()};
+}
+
+// Emptying the two name maps and building the dictionary from the table, as
+// every run begins. The table never changes and the build only inserts: from
+// the state a build leaves, another build ends in that same state. So the
+// build is made once, and again only if a container has been changed since
+// (only the builder writes them, so a change shows in the sizes).
+void CXmlTlvConverter::RestoreDictionary() {
+    if (m_dictionaryBuilt && DictionarySizes() == m_indexedSizes) return;
+
     m_externToIntern.clear();
     m_internToExtern.clear();
     BuildDictionary();
+    IndexNames();
+    m_dictionaryBuilt = true;
+}
+
+void CXmlTlvConverter::IndexNames() {
+    m_names.Build(*this);
+    m_indexedSizes = DictionarySizes();
+    m_namesIndexed = true;
+}
+
+void CXmlTlvConverter::ResetForRun(ConversionDirection direction, bool option) {
+    RestoreDictionary();
+    m_alignedParent = pugi::xml_node();
     g_header.ClearHeader();
 
     m_headerSeen = false;
@@ -46,14 +74,14 @@ void SaveConversionOutput(const pugi::xml_document& document, const char* path) 
                        pugi::encoding_utf16_le);
 }
 
-std::string NodeText(const pugi::xml_node& node) {
-    pugi::xml_node first = node.first_child();
-    if (!first || first.type() == pugi::node_element) return std::string();
-    return first.value();
+std::string NodeText(const pugi::xml_node& node) { return NodeTextValue(node); }
+
+pugi::xml_node AppendTextElement(pugi::xml_node parent, const char* name, const char* text) {
+    pugi::xml_node element = parent.append_child(name);
+    element.append_child(pugi::node_pcdata).set_value(text);
+    return element;
 }
 
 pugi::xml_node AppendTextElement(pugi::xml_node parent, const char* name, const std::string& text) {
-    pugi::xml_node element = parent.append_child(name);
-    element.append_child(pugi::node_pcdata).set_value(text.c_str());
-    return element;
+    return AppendTextElement(parent, name, text.c_str());
 }

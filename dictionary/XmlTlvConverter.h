@@ -3,6 +3,8 @@
 // output, and the run flags.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <map>
@@ -12,6 +14,7 @@
 #include <pugixml.hpp>
 
 #include "dictionary/ConversionObserver.h"
+#include "dictionary/NameIndex.h"
 
 enum class ConversionDirection { ToCustomer, ToDevice };
 
@@ -27,6 +30,12 @@ public:
 
     // Dictionary.
     void BuildDictionary();
+    // Empties the two name maps and builds the dictionary, unless the
+    // containers are as the last build left them (the result would be the same).
+    void RestoreDictionary();
+    // Takes the name index of the containers as they are.
+    void IndexNames();
+    std::array<std::size_t, 15> DictionarySizes() const;
     void ReadTagRecord(const pugi::xml_node& element, bool isRoot);
     std::string FindInternForExtern(const std::string& name) const;
     std::string FindExternForIntern(const std::string& tag) const;
@@ -41,29 +50,31 @@ public:
     int ConvertCustToZK8(const char* inputPath, const char* outputPath, std::uint8_t option);
     // The run without the file handling: reset, walk the parsed input, finish.
     void WalkCustToZK8(const pugi::xml_document& input, std::uint8_t option);
-    void ConvertNodeToZK8(const pugi::xml_node& node, const std::string& name);
-    void SetOperationClass(const std::string& code);
-    std::string DeviceNumberCode(const std::string& recordName) const;
+    void ConvertNodeToZK8(const pugi::xml_node& node, const char* name);
+    void SetOperationClass(const char* code);
+    const char* DeviceNumberCode(const char* recordName) const;
+    static const char* DeviceNumberCode(const NameFacts* record, std::int32_t operationClass);
     static std::string FormatDateTime();
-    void CollectCustHeaderField(const std::string& tag, const std::string& text,
-                                const std::string& modeCode);
+    void CollectCustHeaderField(const char* tag, const char* text, const char* modeCode);
     void WriteTransferBlock();
 
     // Device XML to customer XML.
     int ConvertZK8ToCust(const char* inputPath, const char* outputPath, std::uint8_t createNil);
     void WalkZK8ToCust(const pugi::xml_document& input, std::uint8_t createNil);
-    void ConvertNodeToCust(const pugi::xml_node& node, const std::string& tag,
-                           const std::string& text);
+    void ConvertNodeToCust(const pugi::xml_node& node, const char* tag, const char* text);
     void AddNamespaceAttributes(pugi::xml_node root) const;
-    void CollectHeaderField(const std::string& tag, const std::string& text,
-                            const std::string& modeWord);
+    void CollectHeaderField(const char* tag, const char* text, const char* modeWord);
     void WriteHeader();
     // False when an error number finds no room in the table.
-    bool CollectError(const std::string& tag, const std::string& text);
+    bool CollectError(const char* tag, const char* text);
     void WriteStatusFile(const char* outputPath) const;
 
     // What a walk drops or alters, told to the observer when there is one.
     void Observe(const pugi::xml_node& node, ConversionLoss loss, const std::string& subject) {
+        if (m_observer != nullptr) m_observer->Report(node, loss, subject);
+    }
+    // The same for a name read in place: no string is made without an observer.
+    void Observe(const pugi::xml_node& node, ConversionLoss loss, const char* subject) {
         if (m_observer != nullptr) m_observer->Report(node, loss, subject);
     }
     void ObserveAttributes(const pugi::xml_node& node, const char* modeName,
@@ -111,6 +122,20 @@ public:
 
     // Watches the walks; null in every conversion the exports run.
     ConversionObserver* m_observer = nullptr;
+
+    // A hashed view of the containers for the walks (NameIndex.h), with the
+    // containers' sizes when it was taken; RestoreDictionary takes it right
+    // after a build, and m_dictionaryBuilt says the containers were then as
+    // the build left them.
+    CNameIndex m_names;
+    bool m_namesIndexed = false;
+    bool m_dictionaryBuilt = false;
+    std::array<std::size_t, 15> m_indexedSizes{};
+    // The last input parent AlignOutputCursor looked up, and the output name
+    // it stands for; forgotten at every reset.
+    pugi::xml_node m_alignedParent;
+    bool m_alignedToDevice = false;
+    const char* m_alignedWanted = "";
 };
 
 // The converter shared by every export.
@@ -119,7 +144,14 @@ extern CXmlTlvConverter g_converter;
 // Text of an input node: the value of its first child, empty when it has no
 // child or its first child is an element.
 std::string NodeText(const pugi::xml_node& node);
+// The same without a copy: points into the input document.
+inline const char* NodeTextValue(const pugi::xml_node& node) {
+    const pugi::xml_node first = node.first_child();
+    if (!first || first.type() == pugi::node_element) return "";
+    return first.value();
+}
 // Appends an element holding one text child (also when the text is empty).
+pugi::xml_node AppendTextElement(pugi::xml_node parent, const char* name, const char* text);
 pugi::xml_node AppendTextElement(pugi::xml_node parent, const char* name, const std::string& text);
 // Declaration node "<?xml version="1.0" encoding="UTF-16"?>" as first child.
 void AppendUtf16Declaration(pugi::xml_document& document);

@@ -77,6 +77,10 @@ void CLogFileBase::FormatEntry(const std::string& moduleName, int code, std::str
 bool CLogFileBase::WriteEntry(const std::string& path, const std::string& line) {
     m_runLogFile = std::fopen(path.c_str(), "ab+");
     if (m_runLogFile == nullptr) return false;
+    // Without a stream buffer, finding the size is a seek and nothing else
+    // (a buffered stream opened for reading fills its buffer from the end of
+    // the file first), and every text goes straight to the file.
+    std::setvbuf(m_runLogFile, nullptr, _IONBF, 0);
 
     bool written = true;
     if (FileSize(m_runLogFile) == 0) {

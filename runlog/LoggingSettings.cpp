@@ -1,5 +1,7 @@
 // The logging settings: level and rotation size from Interface.ini, re-read
 // before every entry so that a change takes effect with the next one.
+#include <algorithm>
+#include <cstdio>
 #include <memory>
 #include <string>
 
@@ -26,25 +28,74 @@ std::string SettingsFolder(const std::string& folder) {
     return GetExeFolder();
 }
 
+// The bytes of the settings file that can reach the reader's table of lines;
+// false when the file cannot be opened.
+bool ReadSettingsBytes(const std::string& path, std::string& bytes) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) return false;
+    // Read straight into the string, without a stream buffer in between.
+    std::setvbuf(file, nullptr, _IONBF, 0);
+    bytes.clear();
+    char chunk[4096];
+    while (bytes.size() < CIniFile::kMaxLoadedBytes) {
+        const std::size_t wanted = std::min(sizeof chunk, CIniFile::kMaxLoadedBytes - bytes.size());
+        const std::size_t count = std::fread(chunk, 1, wanted, file);
+        bytes.append(chunk, count);
+        if (count < wanted) break;
+    }
+    std::fclose(file);
+    return true;
+}
+
+void ParseSettings(CIniFile& reader, int& level, int& maxSize) {
+    level = reader.GetInt(kLogSection, kLevelKey, kDefaultLevel);
+    if (level < kDefaultLevel || level > kHighestLevel) level = kDefaultLevel;
+    maxSize = reader.GetInt(kLogSection, kSizeKey, CLogFileBase::kDefaultMaxSize);
+    if (maxSize == 0) maxSize = CLogFileBase::kDefaultMaxSize;
+}
+
 }  // namespace
 
 void CZkLogFile::RefreshSettings(const std::string& folder) {
     const std::string iniPath = SettingsFolder(folder) + platform::kPathSeparator + kSettingsFileName;
 
-    // The reader holds the whole file in fixed buffers; it lives on the heap.
+    // The file is read at every refresh, without the lock.
+    std::string bytes;
+    const bool opened = ReadSettingsBytes(iniPath, bytes);
+
     int level = kDefaultLevel;
     int maxSize = CLogFileBase::kDefaultMaxSize;
-    {
-        auto reader = std::make_unique<CIniFile>(iniPath.c_str());
-        level = reader->GetInt(kLogSection, kLevelKey, kDefaultLevel);
-        if (level < kDefaultLevel || level > kHighestLevel) level = kDefaultLevel;
-        maxSize = reader->GetInt(kLogSection, kSizeKey, CLogFileBase::kDefaultMaxSize);
-        if (maxSize == 0) maxSize = CLogFileBase::kDefaultMaxSize;
+    bool known = false;
+    if (opened) {
+        m_lock.Enter();
+        known = m_parsed.valid && m_parsed.path == iniPath && m_parsed.bytes == bytes;
+        if (known) {
+            level = m_parsed.level;
+            maxSize = m_parsed.maxSize;
+        }
+        m_lock.Leave();
+    }
+    if (!known) {
+        // The reader holds the whole file in fixed buffers; it lives on the
+        // heap. A file that does not open is left to the reader, which then
+        // creates it empty.
+        auto reader = opened ? std::make_unique<CIniFile>(iniPath.c_str(), bytes.data(), bytes.size())
+                             : std::make_unique<CIniFile>(iniPath.c_str());
+        ParseSettings(*reader, level, maxSize);
     }
 
-    // The file is read without the lock; the values are stored under it, so
-    // that an entry being written by another thread never sees them change.
+    // The values are stored under the lock, so that an entry being written by
+    // another thread never sees them change.
     m_lock.Enter();
+    if (!known) {
+        m_parsed.valid = opened;
+        if (opened) {
+            m_parsed.path = iniPath;
+            m_parsed.bytes.swap(bytes);
+            m_parsed.level = level;
+            m_parsed.maxSize = maxSize;
+        }
+    }
     m_level = level;
     if (m_logFile != nullptr) m_logFile->SetMaxSize(maxSize);
     m_lock.Leave();

@@ -33,6 +33,19 @@ private:
     CLogFile* m_logFile;
     platform::Lock m_lock;
     int m_level;
+
+    // The settings file as last parsed: its path, its bytes (as far as they
+    // can matter) and the two values they gave. Every refresh still reads
+    // the file; only when path and bytes are the same as last time is the
+    // parse skipped. Guarded by m_lock.
+    struct ParsedSettings {
+        bool valid = false;
+        std::string path;
+        std::string bytes;
+        int level = 1;
+        int maxSize = 0;
+    };
+    ParsedSettings m_parsed;
 };
 
 // The one logger, created on first use.

@@ -37,7 +37,9 @@ bool CopyName(const char* name, char* field) {
 
 }  // namespace
 
-CIniFile::CIniFile(const char* path) : m_currentLine(0), m_lineCount(0) {
+bool CIniFile::Reset(const char* path) {
+    m_currentLine = 0;
+    m_lineCount = 0;
     std::memset(m_path, 0, sizeof m_path);
     std::memset(m_lines, 0, sizeof m_lines);
     std::memset(m_key, 0, sizeof m_key);
@@ -46,8 +48,25 @@ CIniFile::CIniFile(const char* path) : m_currentLine(0), m_lineCount(0) {
 
     // A path that does not fit the field is neither read nor created: a cut
     // path would name a different file.
-    if (path == nullptr || std::strlen(path) > kMaxPathLength) return;
+    if (path == nullptr || std::strlen(path) > kMaxPathLength) return false;
     std::strcpy(m_path, path);
+    return true;
+}
+
+void CIniFile::AddLine() {
+    char* line = m_lines[m_lineCount];
+    std::size_t length = std::strlen(line);
+    // CR LF and LF line ends are removed; a lone CR at the very end stays.
+    if (length >= 2 && line[length - 2] == '\r') {
+        line[length - 2] = '\0';
+        length -= 2;
+    }
+    if (length >= 1 && line[length - 1] == '\n') line[length - 1] = '\0';
+    ++m_lineCount;
+}
+
+CIniFile::CIniFile(const char* path) {
+    if (!Reset(path)) return;
 
     std::FILE* file = std::fopen(m_path, "rb");
     if (file == nullptr) {
@@ -58,17 +77,29 @@ CIniFile::CIniFile(const char* path) : m_currentLine(0), m_lineCount(0) {
     }
 
     while (m_lineCount < kMaxLines && std::fgets(m_lines[m_lineCount], kLineSize, file) != nullptr) {
-        char* line = m_lines[m_lineCount];
-        std::size_t length = std::strlen(line);
-        // CR LF and LF line ends are removed; a lone CR at the very end stays.
-        if (length >= 2 && line[length - 2] == '\r') {
-            line[length - 2] = '\0';
-            length -= 2;
-        }
-        if (length >= 1 && line[length - 1] == '\n') line[length - 1] = '\0';
-        ++m_lineCount;
+        AddLine();
     }
     std::fclose(file);
+}
+
+CIniFile::CIniFile(const char* path, const char* text, std::size_t size) {
+    if (!Reset(path)) return;
+
+    // Each slot takes what one fgets of kLineSize would: up to and including
+    // the next line feed, at most kLineSize - 1 bytes, NUL bytes included.
+    const char* p = text;
+    const char* const end = text + size;
+    while (m_lineCount < kMaxLines && p < end) {
+        char* slot = m_lines[m_lineCount];
+        int count = 0;
+        while (count < kLineSize - 1 && p < end) {
+            const char c = *p++;
+            slot[count++] = c;
+            if (c == '\n') break;
+        }
+        slot[count] = '\0';
+        AddLine();
+    }
 }
 
 CIniFile::~CIniFile() = default;

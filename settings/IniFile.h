@@ -1,9 +1,15 @@
 // Reads integer settings from Windows-style ini files.
 #pragma once
 
+#include <cstddef>
+
 class CIniFile {
 public:
     explicit CIniFile(const char* path);
+    // The same lines taken from bytes already read from the file at path,
+    // split exactly as reading the file line by line splits them; the file
+    // itself is not touched.
+    CIniFile(const char* path, const char* text, std::size_t size);
     virtual ~CIniFile();
 
     // The key's value in the section, or defaultValue when either is missing.
@@ -11,8 +17,16 @@ public:
 
     static constexpr int kMaxLines = 256;
     static constexpr int kLineSize = 512;
+    // The most bytes that can reach the table of lines (every line slot takes
+    // at most kLineSize - 1 bytes); later bytes cannot change a query.
+    static constexpr std::size_t kMaxLoadedBytes = static_cast<std::size_t>(kMaxLines) * (kLineSize - 1);
 
 private:
+    // Stores the path and clears every field; false when the path does not
+    // fit, which leaves the object without lines.
+    bool Reset(const char* path);
+    // Cuts the line end off the slot just loaded and counts it.
+    void AddLine();
     bool FindSection();
     bool FindKey();
 

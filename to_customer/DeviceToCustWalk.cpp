@@ -10,7 +10,7 @@ class simple_walker_external : public pugi::xml_tree_walker {
 public:
     bool begin(pugi::xml_node&) override { return true; }
     bool for_each(pugi::xml_node& node) override {
-        g_converter.ConvertNodeToCust(node, node.name(), NodeText(node));
+        g_converter.ConvertNodeToCust(node, node.name(), NodeTextValue(node));
         return true;
     }
     bool end(pugi::xml_node&) override { return true; }
@@ -59,31 +59,37 @@ bool BelongsToHeader(const std::string& tag) {
 
 }  // namespace
 
-void CXmlTlvConverter::ConvertNodeToCust(const pugi::xml_node& node, const std::string& tag,
-                                         const std::string& text) {
+void CXmlTlvConverter::ConvertNodeToCust(const pugi::xml_node& node, const char* tag,
+                                         const char* text) {
+    // Names and texts are read in place from the documents; a node costs one
+    // probe of the name index for its tag (and one for its mode). A run
+    // indexes the dictionary when it resets; a node converted outside a run
+    // reads the containers as they are.
+    if (!m_namesIndexed) IndexNames();
+
     // Only the first attribute is read, as the operation mode. An attribute
     // other than `m` yields no output attribute.
     const pugi::xml_attribute first = node.first_attribute();
-    const bool hasMode = first && std::string(first.name()) == "m";
-    std::string modeWord;
+    const bool hasMode = first && NameIs(first.name(), "m");
+    const char* modeWord = "";
     if (first) {
-        auto mode = m_modeInternToExtern.find(first.value());
-        if (mode != m_modeInternToExtern.end()) modeWord = mode->second;
+        const NameFacts* mode = m_names.Find(first.value());
+        if (mode != nullptr && mode->modeWordOfCode != nullptr) modeWord = mode->modeWordOfCode;
     }
 
-    auto known = m_internToExtern.find(tag);
-    if (known == m_internToExtern.end()) {
+    const NameFacts* facts = m_names.Find(tag);
+    if (facts == nullptr || facts->externOfIntern == nullptr) {
         // `_` only separates records in device files.
-        if (m_observer != nullptr) ObserveUnknown(node, tag, tag == "_");
+        if (m_observer != nullptr) ObserveUnknown(node, tag, NameIs(tag, "_"));
         return;
     }
-    const char* name = known->second.c_str();
+    const char* name = facts->externOfIntern;
 
     if (m_inErrorBlock && !CollectError(tag, text)) {
         Observe(node, ConversionLoss::ErrorNotListed, text);
     }
 
-    if (tag == "exs") {
+    if (NameIs(tag, "exs")) {
         m_statusSeen = true;
         m_statusOpen = true;
         CollectError(tag, text);
@@ -93,7 +99,7 @@ void CXmlTlvConverter::ConvertNodeToCust(const pugi::xml_node& node, const std::
         m_openNodes.push_back(m_recordNode);
         return;
     }
-    if (tag == "dat") {
+    if (NameIs(tag, "dat")) {
         // A further data block continues the document's one root element, so
         // that the output stays well-formed.
         if (!m_outputRoot) {
@@ -103,9 +109,9 @@ void CXmlTlvConverter::ConvertNodeToCust(const pugi::xml_node& node, const std::
         ObserveAttributes(node, "m", m_modeInternToExtern, false);
         return;
     }
-    if (m_headerSeen || tag == "adm") {
+    if (m_headerSeen || NameIs(tag, "adm")) {
         if (m_observer != nullptr) {
-            const bool inHeader = tag == "adm" || InsideElementTagged(node, false, IsHeaderBlock);
+            const bool inHeader = NameIs(tag, "adm") || InsideElementTagged(node, false, IsHeaderBlock);
             if (!inHeader || !BelongsToHeader(tag)) {
                 Observe(node, ConversionLoss::SwallowedByHeader, tag);
             }
@@ -116,21 +122,27 @@ void CXmlTlvConverter::ConvertNodeToCust(const pugi::xml_node& node, const std::
         return;
     }
 
-    const std::string recordName = m_recordNode.name();
-    const bool deviceNoWanted =
-        m_deviceNoTags.count(recordName) != 0 || m_deviceNoOptionalTags.count(recordName) != 0;
-    const bool departmentNoWanted = m_departmentNoTags.count(recordName) != 0;
-    const bool isRecord = text.empty() && m_rootInternToExtern.count(tag) != 0;
+    // Device and department numbers depend on the record they go into.
+    auto recordFacts = [this] { return m_names.Find(m_recordNode.name()); };
+    auto deviceNoWanted = [&] {
+        const NameFacts* record = recordFacts();
+        return record != nullptr && (record->deviceNo || record->deviceNoOptional);
+    };
+    auto departmentNoWanted = [&] {
+        const NameFacts* record = recordFacts();
+        return record != nullptr && record->departmentNo;
+    };
+    const bool isRecord = *text == '\0' && facts->recordOfTag != nullptr;
     if (m_observer != nullptr) ObserveAttributes(node, "m", m_modeInternToExtern, isRecord);
 
-    if (text.empty()) {
+    if (*text == '\0') {
         if (isRecord) {
             if (!m_listOpen || m_currentRootTag != tag) {
                 if (m_listOpen && !m_openNodes.empty()) m_openNodes.pop_back();
                 m_currentRootTag = tag;
-                auto list = m_rootExternToListName.find(name);
-                if (list != m_rootExternToListName.end()) {
-                    m_listNode = m_outputRoot.append_child(list->second.c_str());
+                const NameFacts* record = facts->externFacts;
+                if (record != nullptr && record->listOfRecord != nullptr) {
+                    m_listNode = m_outputRoot.append_child(record->listOfRecord);
                     m_openNodes.push_back(m_listNode);
                     m_listOpen = true;
                 }
@@ -138,12 +150,12 @@ void CXmlTlvConverter::ConvertNodeToCust(const pugi::xml_node& node, const std::
             m_recordNode = m_listNode.append_child(name);
             if (!m_recordNode) Observe(node, ConversionLoss::NoParent, tag);
             m_openNodes.push_back(m_recordNode);
-            if (hasMode) m_recordNode.append_attribute("mode").set_value(modeWord.c_str());
-        } else if (tag == "dvn") {
-            if (deviceNoWanted) m_fieldNode = AppendTextElement(m_recordNode, name, text);
+            if (hasMode) m_recordNode.append_attribute("mode").set_value(modeWord);
+        } else if (NameIs(tag, "dvn")) {
+            if (deviceNoWanted()) m_fieldNode = AppendTextElement(m_recordNode, name, text);
             else Observe(node, ConversionLoss::NumberNotWritten, tag);
-        } else if (tag == "dpn") {
-            if (departmentNoWanted) m_fieldNode = AppendTextElement(m_recordNode, name, text);
+        } else if (NameIs(tag, "dpn")) {
+            if (departmentNoWanted()) m_fieldNode = AppendTextElement(m_recordNode, name, text);
             else Observe(node, ConversionLoss::NumberNotWritten, tag);
         } else if (node.first_child()) {
             AlignOutputCursor(node, false);
@@ -154,23 +166,26 @@ void CXmlTlvConverter::ConvertNodeToCust(const pugi::xml_node& node, const std::
             AlignOutputCursor(node, false);
             m_fieldNode = m_recordNode.append_child(name);
             if (!m_fieldNode) Observe(node, ConversionLoss::NoParent, tag);
-            if (m_attributeOption && m_nillableTags.count(m_fieldNode.name()) != 0) {
-                m_fieldNode.append_attribute("xsi:nil").set_value("true");
+            if (m_attributeOption) {
+                const NameFacts* field = m_names.Find(m_fieldNode.name());
+                if (field != nullptr && field->nillable) {
+                    m_fieldNode.append_attribute("xsi:nil").set_value("true");
+                }
             }
         }
         return;
     }
 
-    if (tag == "dvn") {
-        if (m_statusOpen && std::string(node.parent().name()) != "exc") m_statusOpen = false;
-        if (m_statusOpen || deviceNoWanted) {
+    if (NameIs(tag, "dvn")) {
+        if (m_statusOpen && !NameIs(node.parent().name(), "exc")) m_statusOpen = false;
+        if (m_statusOpen || deviceNoWanted()) {
             m_fieldNode = AppendTextElement(m_recordNode, name, text);
             if (!m_fieldNode) Observe(node, ConversionLoss::NoParent, tag);
         } else {
             Observe(node, ConversionLoss::NumberNotWritten, tag);
         }
-    } else if (tag == "dpn") {
-        if (departmentNoWanted) m_fieldNode = AppendTextElement(m_recordNode, name, text);
+    } else if (NameIs(tag, "dpn")) {
+        if (departmentNoWanted()) m_fieldNode = AppendTextElement(m_recordNode, name, text);
         else Observe(node, ConversionLoss::NumberNotWritten, tag);
     } else {
         AlignOutputCursor(node, false);

@@ -41,9 +41,9 @@ std::string RemoveBlankBeforeEmptyTagEnd(const std::string& utf16) {
 
 }  // namespace
 
-bool CXmlTlvConverter::CollectError(const std::string& tag, const std::string& text) {
+bool CXmlTlvConverter::CollectError(const char* tag, const char* text) {
     m_inErrorBlock = true;
-    if (tag == "eno") {
+    if (NameIs(tag, "eno")) {
         if (m_lastErrorIndex == -1) {
             g_errorTable[0].errorNo = text;
             m_lastErrorIndex = 0;
@@ -60,7 +60,7 @@ bool CXmlTlvConverter::CollectError(const std::string& tag, const std::string& t
         ++m_lastErrorIndex;
         g_errorTable[m_lastErrorIndex].errorNo = text;
         m_errorNumberPending = true;
-    } else if (tag == "err") {
+    } else if (NameIs(tag, "err")) {
         if (!m_errorNumberPending) return true;
         g_errorTable[m_lastErrorIndex].errorText = text;
         m_errorNumberPending = false;

@@ -3,23 +3,22 @@
 #include "dictionary/TransferHeader.h"
 #include "dictionary/XmlTlvConverter.h"
 
-void CXmlTlvConverter::CollectHeaderField(const std::string& tag, const std::string& text,
-                                          const std::string& modeWord) {
-    if (tag == "adm") {
+void CXmlTlvConverter::CollectHeaderField(const char* tag, const char* text, const char* modeWord) {
+    if (NameIs(tag, "adm")) {
         if (!g_header.tag.empty()) WriteHeader();
         m_headerSeen = true;
     } else if (TransferHeader::IsFileTransferTag(tag)) {
         g_header.tag = tag;
         g_header.mode = modeWord;
-    } else if (tag == "ctg") {
+    } else if (NameIs(tag, "ctg")) {
         g_header.category = text;
-    } else if (tag == "dst") {
+    } else if (NameIs(tag, "dst")) {
         g_header.destination = text;
-    } else if (tag == "lch") {
+    } else if (NameIs(tag, "lch")) {
         g_header.lastChange = text;
-    } else if (tag == "ori") {
+    } else if (NameIs(tag, "ori")) {
         g_header.originator = text;
-    } else if (tag == "src") {
+    } else if (NameIs(tag, "src")) {
         g_header.source = text;
     }
 }

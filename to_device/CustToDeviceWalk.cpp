@@ -54,33 +54,42 @@ bool IsCollectedTransferField(const std::string& tag) {
 
 }  // namespace
 
-void CXmlTlvConverter::ConvertNodeToZK8(const pugi::xml_node& node, const std::string& name) {
-    std::string text = NodeText(node);
+void CXmlTlvConverter::ConvertNodeToZK8(const pugi::xml_node& node, const char* name) {
+    // Names and texts are read in place from the input document; a node
+    // costs one probe of the name index for its name (and one for its mode).
+    // A run indexes the dictionary when it resets; a node converted outside
+    // a run reads the containers as they are.
+    if (!m_namesIndexed) IndexNames();
 
-    std::string modeCode;
+    const NameFacts* facts = m_names.Find(name);
+
+    const char* modeCode = "";
     bool modeAttribute = false;
     const pugi::xml_attribute first = node.first_attribute();
     if (first) {
-        modeAttribute = std::string(first.name()) == "mode";
-        auto mode = m_modeExternToIntern.find(first.value());
-        if (mode != m_modeExternToIntern.end()) modeCode = mode->second;
+        modeAttribute = NameIs(first.name(), "mode");
+        const NameFacts* mode = m_names.Find(first.value());
+        if (mode != nullptr && mode->modeCodeOfWord != nullptr) modeCode = mode->modeCodeOfWord;
         SetOperationClass(modeCode);
     }
 
-    auto known = m_externToIntern.find(name);
-    if (known == m_externToIntern.end()) {
+    if (facts == nullptr || facts->internOfExtern == nullptr) {
         if (m_observer != nullptr) ObserveUnknown(node, name, IsListName(name));
         if (m_observer != nullptr && IsListName(name)) {
             ObserveAttributes(node, "mode", m_modeExternToIntern, false);
         }
         return;
     }
-    const std::string& tag = known->second;
-    const bool isRecord = m_rootExternToIntern.count(name) != 0;
+    const char* text = NodeTextValue(node);
+    const char* tag = facts->internOfExtern;
+    const bool isRecord = facts->tagOfRecord != nullptr;
+    const bool isRoot = NameIs(name, "scaledata");
 
-    if (name == "scaledata") m_listNode = m_deviceDoc.append_child(tag.c_str());
-    if (name == "date_time_value") {
-        text = FormatDateTime();
+    if (isRoot) m_listNode = m_deviceDoc.append_child(tag);
+    std::string dateTime;
+    if (NameIs(name, "date_time_value")) {
+        dateTime = FormatDateTime();
+        text = dateTime.c_str();
         Observe(node, ConversionLoss::TextReplaced, name);
     }
 
@@ -90,30 +99,30 @@ void CXmlTlvConverter::ConvertNodeToZK8(const pugi::xml_node& node, const std::s
         return;
     }
     if (m_observer != nullptr) {
-        ObserveAttributes(node, "mode", m_modeExternToIntern, isRecord && text.empty());
+        ObserveAttributes(node, "mode", m_modeExternToIntern, isRecord && *text == '\0');
     }
 
-    if (text.empty()) {
+    if (*text == '\0') {
         if (isRecord) {
             m_listNode.append_child("_");
-            m_recordNode = m_listNode.append_child(tag.c_str());
+            m_recordNode = m_listNode.append_child(tag);
             if (!m_recordNode) Observe(node, ConversionLoss::NoParent, name);
-            if (modeAttribute) m_recordNode.append_attribute("m").set_value(modeCode.c_str());
+            if (modeAttribute) m_recordNode.append_attribute("m").set_value(modeCode);
             m_openNodes.push_back(m_recordNode);
-            if (m_deviceNoTags.count(name) == 0) {
-                AppendTextElement(m_recordNode, "dvn", DeviceNumberCode(name));
+            if (!facts->deviceNo) {
+                AppendTextElement(m_recordNode, "dvn", DeviceNumberCode(facts, m_operationClass));
             }
         } else {
             AlignOutputCursor(node, true);
-            m_fieldNode = m_recordNode.append_child(tag.c_str());
-            if (!m_fieldNode && name != "scaledata") Observe(node, ConversionLoss::NoParent, name);
+            m_fieldNode = m_recordNode.append_child(tag);
+            if (!m_fieldNode && !isRoot) Observe(node, ConversionLoss::NoParent, name);
             if (node.first_child()) m_openNodes.push_back(m_fieldNode);
         }
         return;
     }
 
     AlignOutputCursor(node, true);
-    if (!AppendTextElement(m_recordNode, tag.c_str(), text) && name != "scaledata") {
+    if (!AppendTextElement(m_recordNode, tag, text) && !isRoot) {
         Observe(node, ConversionLoss::NoParent, name);
     }
 }
@@ -141,22 +150,39 @@ void CXmlTlvConverter::ObserveTransferNode(const pugi::xml_node& node, const std
     }
 }
 
-void CXmlTlvConverter::SetOperationClass(const std::string& code) {
-    if (code == "w") {
+void CXmlTlvConverter::SetOperationClass(const char* code) {
+    auto is = [code](const auto& wanted) { return NameIs(code, wanted); };
+    if (is("w")) {
         m_operationClass = 0;
-    } else if (code == "dl" || code == "da" || code == "d-" || code == "d") {
+    } else if (is("dl") || is("da") || is("d-") || is("d")) {
         m_operationClass = 1;
-    } else if (code == "r" || code == "r+" || code == "r-" || code == "ra") {
+    } else if (is("r") || is("r+") || is("r-") || is("ra")) {
         m_operationClass = 2;
     }
 }
 
-std::string CXmlTlvConverter::DeviceNumberCode(const std::string& recordName) const {
-    const bool reading = m_operationClass == 2;
-    if (m_turnoverRoots.count(recordName) != 0) return "ts";
-    if (m_sharedTags.count(recordName) != 0) return reading ? "fm" : "0";
-    if (m_zkOnlyTags.count(recordName) != 0) return reading ? "ufm" : "u";
-    if (m_norvaOnlyTags.count(recordName) != 0) return reading ? "efm" : "e";
+const char* CXmlTlvConverter::DeviceNumberCode(const char* recordName) const {
+    if (!m_namesIndexed) {
+        // Not yet reset for a run: straight from the sets.
+        const bool reading = m_operationClass == 2;
+        const std::string name = recordName;
+        if (m_turnoverRoots.count(name) != 0) return "ts";
+        if (m_sharedTags.count(name) != 0) return reading ? "fm" : "0";
+        if (m_zkOnlyTags.count(name) != 0) return reading ? "ufm" : "u";
+        if (m_norvaOnlyTags.count(name) != 0) return reading ? "efm" : "e";
+        return "fm";
+    }
+    return DeviceNumberCode(m_names.Find(recordName), m_operationClass);
+}
+
+// The flags come from the name's facts; a name without facts is in no set.
+const char* CXmlTlvConverter::DeviceNumberCode(const NameFacts* record, std::int32_t operationClass) {
+    const bool reading = operationClass == 2;
+    if (record == nullptr) return "fm";
+    if (record->turnover) return "ts";
+    if (record->shared) return reading ? "fm" : "0";
+    if (record->zkOnly) return reading ? "ufm" : "u";
+    if (record->norvaOnly) return reading ? "efm" : "e";
     return "fm";
 }
 

@@ -5,14 +5,14 @@
 #include "dictionary/TransferHeader.h"
 #include "dictionary/XmlTlvConverter.h"
 
-void CXmlTlvConverter::CollectCustHeaderField(const std::string& tag, const std::string& text,
-                                              const std::string& modeCode) {
+void CXmlTlvConverter::CollectCustHeaderField(const char* tag, const char* text,
+                                              const char* modeCode) {
     if (!TransferHeader::IsFileTransferTag(tag)) {
-        if (tag == "ctg") g_header.category = text;
-        else if (tag == "dst") g_header.destination = text;
-        else if (tag == "lch") g_header.lastChange = text;
-        else if (tag == "ori") g_header.originator = text;
-        else if (tag == "src") g_header.source = text;
+        if (NameIs(tag, "ctg")) g_header.category = text;
+        else if (NameIs(tag, "dst")) g_header.destination = text;
+        else if (NameIs(tag, "lch")) g_header.lastChange = text;
+        else if (NameIs(tag, "ori")) g_header.originator = text;
+        else if (NameIs(tag, "src")) g_header.source = text;
         return;
     }
 

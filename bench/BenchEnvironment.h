@@ -1,0 +1,70 @@
+// Shared set-up of the benchmark program: the scratch folder, the generated
+// inputs, and the two sides of every comparison (the library's conversion and
+// the pugixml floor).
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include <pugixml.hpp>
+
+#include "bench/InputGenerator.h"
+
+namespace bench {
+
+enum class Direction { ToDevice, ToCustomer };
+
+const char* DirectionName(Direction direction);
+Dialect InputDialect(Direction direction);
+
+// Everything lives below one scratch folder (default /tmp/zk8bench): inputs,
+// outputs, the working directory with Runlog.log and Interface.ini, and the
+// application-data folder that receives Temp.xml.
+class Scratch {
+public:
+    static void Init(const std::string& root);
+    static const std::string& Root();
+    static std::string WorkDir();      // working directory handed to the exports
+    static std::string InputPath(const std::string& name);
+    static std::string OutputPath(const std::string& name);
+    // Writes the generated input once per name; returns its path.
+    static std::string Input(const std::string& name, const InputRecipe& recipe);
+    static void SetLoggingLevel(int level);
+    // Removes the folders above, and the scratch folder when that leaves it empty.
+    static void RemoveAll();
+};
+
+// One conversion through the exported functions, as a host calls them.
+int Convert(Direction direction, const std::string& input, const std::string& output);
+
+// The floor of a conversion: what pugixml needs to load the input with the
+// conversion's parse options, and to save a document as UTF-16 with the
+// conversion's format options.
+void FloorLoad(const std::string& input);
+void FloorSave(const pugi::xml_document& document, const std::string& output);
+// A document of the size of a conversion output: that output, loaded.
+void LoadOutput(pugi::xml_document& document, const std::string& output);
+
+std::size_t FileSize(const std::string& path);
+
+// A run of this program in a fresh process (the program re-executes itself
+// with the given arguments), with the figures it reports.
+struct ChildResult {
+    bool ok = false;
+    std::vector<double> values;  // the figures the child reports (seconds first)
+};
+ChildResult RunChild(const std::string& self, const std::vector<std::string>& arguments);
+
+// Resident and peak resident memory of this process, in kilobytes.
+long CurrentRssKilobytes();
+long PeakRssKilobytes();
+
+// Entry of the child side; returns the process exit code.
+int ChildMain(int argc, char** argv);
+
+// Figure 4: peak memory against input size and time per MB, for the given
+// input sizes in MB and shapes of input.
+int MemoryMain(const std::string& self, const std::vector<double>& sizes, const std::vector<Shape>& shapes);
+
+}  // namespace bench
