@@ -48,6 +48,16 @@ std::string WriteScratchFile(const char* name, const std::uint8_t* data, std::si
     return path;
 }
 
+const std::string& ConversionScratchFolder() {
+    static const std::string folder = [] {
+        static const char kSettings[] = "[LogFiles]\nLoggingLevel=3\nRunLogSize=65536\n";
+        WriteScratchFile("Interface.ini", reinterpret_cast<const std::uint8_t*>(kSettings),
+                         sizeof kSettings - 1);
+        return ScratchFolder();
+    }();
+    return folder;
+}
+
 std::string ReadWholeFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream bytes;

@@ -14,6 +14,10 @@ namespace fuzz {
 // directory of the run log.
 const std::string& ScratchFolder();
 
+// The scratch folder with an Interface.ini that writes every run-log entry,
+// so that the conversions exercise the logging of unknown fields too.
+const std::string& ConversionScratchFolder();
+
 // Writes the bytes to a file in the scratch folder and returns its path.
 std::string WriteScratchFile(const char* name, const std::uint8_t* data, std::size_t size);
 

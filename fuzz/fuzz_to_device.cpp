@@ -16,12 +16,7 @@ const char kTimeField[] = "date_time_value";
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const std::string folder = [] {
-        static const char kSettings[] = "[LogFiles]\nLoggingLevel=3\nRunLogSize=65536\n";
-        fuzz::WriteScratchFile("Interface.ini", reinterpret_cast<const std::uint8_t*>(kSettings),
-                               sizeof kSettings - 1);
-        return fuzz::ScratchFolder();
-    }();
+    const std::string& folder = fuzz::ConversionScratchFolder();
 
     const std::string input = fuzz::WriteScratchFile("in.xml", data, size);
     const std::string output = folder + "/out.xml";
