@@ -117,8 +117,9 @@ public:
         return m_file != nullptr;
     }
     void Close() {
-        if (m_file != nullptr) std::fclose(m_file);
+        std::FILE* file = m_file;
         m_file = nullptr;
+        if (file != nullptr) std::fclose(file);
     }
     std::FILE* Get() const { return m_file; }
 
