@@ -1,5 +1,7 @@
 #include "dictionary/TransferHeader.h"
 
+#include <string_view>
+
 TransferHeader g_header;
 
 void TransferHeader::ClearHeader() {
@@ -10,6 +12,16 @@ void TransferHeader::ClearHeader() {
     source.clear();
     destination.clear();
     lastChange.clear();
+}
+
+std::string* TransferHeader::ValueFieldFor(const char* tag) {
+    const std::string_view name(tag);
+    if (name == "ctg") return &category;
+    if (name == "dst") return &destination;
+    if (name == "lch") return &lastChange;
+    if (name == "ori") return &originator;
+    if (name == "src") return &source;
+    return nullptr;
 }
 
 bool TransferHeader::IsFileTransferTag(const std::string& tag) {

@@ -16,6 +16,9 @@ struct TransferHeader {
     // True for the device tags of the file-transfer records.
     static bool IsFileTransferTag(const std::string& tag);
     static bool IsFileTransferTag(const char* tag);
+    // The field that a header value tag ("ctg", "dst", "lch", "ori", "src")
+    // fills, or null for any other tag.
+    std::string* ValueFieldFor(const char* tag);
 };
 
 extern TransferHeader g_header;

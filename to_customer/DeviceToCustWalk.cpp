@@ -52,9 +52,8 @@ bool IsHeaderBlock(const std::string& tag) { return IsTag(tag, "adm"); }
 
 // Tags a header block is made of: its structure and the values collected.
 bool BelongsToHeader(const std::string& tag) {
-    return tag == "adm" || tag == "trn" || tag == "nam" || tag == "dvn" || tag == "ctg" ||
-           tag == "dst" || tag == "lch" || tag == "ori" || tag == "src" ||
-           TransferHeader::IsFileTransferTag(tag);
+    return tag == "adm" || tag == "trn" || tag == "nam" || tag == "dvn" ||
+           g_header.ValueFieldFor(tag.c_str()) != nullptr || TransferHeader::IsFileTransferTag(tag);
 }
 
 }  // namespace

@@ -10,16 +10,8 @@ void CXmlTlvConverter::CollectHeaderField(const char* tag, const char* text, con
     } else if (TransferHeader::IsFileTransferTag(tag)) {
         g_header.tag = tag;
         g_header.mode = modeWord;
-    } else if (NameIs(tag, "ctg")) {
-        g_header.category = text;
-    } else if (NameIs(tag, "dst")) {
-        g_header.destination = text;
-    } else if (NameIs(tag, "lch")) {
-        g_header.lastChange = text;
-    } else if (NameIs(tag, "ori")) {
-        g_header.originator = text;
-    } else if (NameIs(tag, "src")) {
-        g_header.source = text;
+    } else if (std::string* field = g_header.ValueFieldFor(tag)) {
+        *field = text;
     }
 }
 

@@ -46,14 +46,6 @@ void CXmlTlvConverter::WalkCustToZK8(const pugi::xml_document& input, std::uint8
     }
 }
 
-namespace {
-
-bool IsCollectedTransferField(const std::string& tag) {
-    return tag == "ctg" || tag == "dst" || tag == "lch" || tag == "ori" || tag == "src";
-}
-
-}  // namespace
-
 void CXmlTlvConverter::ConvertNodeToZK8(const pugi::xml_node& node, const char* name) {
     // Names and texts are read in place from the input document; a node
     // costs one probe of the name index for its name (and one for its mode).
@@ -143,7 +135,7 @@ void CXmlTlvConverter::ObserveTransferNode(const pugi::xml_node& node, const std
         return;
     }
     ObserveAttributes(node, "mode", m_modeExternToIntern, false);
-    if (!IsCollectedTransferField(tag)) {
+    if (g_header.ValueFieldFor(tag.c_str()) == nullptr) {
         Observe(node, ConversionLoss::SwallowedByTransfer, name);
     } else if (!InsideElementTagged(node, true, TransferHeader::IsFileTransferTag)) {
         Observe(node, ConversionLoss::TransferValueReplaced, name);

@@ -8,11 +8,7 @@
 void CXmlTlvConverter::CollectCustHeaderField(const char* tag, const char* text,
                                               const char* modeCode) {
     if (!TransferHeader::IsFileTransferTag(tag)) {
-        if (NameIs(tag, "ctg")) g_header.category = text;
-        else if (NameIs(tag, "dst")) g_header.destination = text;
-        else if (NameIs(tag, "lch")) g_header.lastChange = text;
-        else if (NameIs(tag, "ori")) g_header.originator = text;
-        else if (NameIs(tag, "src")) g_header.source = text;
+        if (std::string* field = g_header.ValueFieldFor(tag)) *field = text;
         return;
     }
 
