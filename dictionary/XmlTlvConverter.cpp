@@ -1,6 +1,15 @@
 #include "dictionary/XmlTlvConverter.h"
 
+#include <cstdio>
+#include <memory>
+
 #include "dictionary/TransferHeader.h"
+
+namespace {
+
+constexpr std::size_t kOutputBufferSize = 64 * 1024;
+
+}  // namespace
 
 CXmlTlvConverter g_converter;
 
@@ -68,10 +77,19 @@ void AppendUtf16Declaration(pugi::xml_document& document) {
     declaration.append_attribute("encoding").set_value("UTF-16");
 }
 
+// The same bytes as pugixml's save_file, written through a larger stream
+// buffer: a whole catalogue's output in a few hundred writes rather than one
+// per few kilobytes. The buffer comes from the heap, which hands the same
+// block back to the next call.
 void SaveConversionOutput(const pugi::xml_document& document, const char* path) {
-    document.save_file(path, PUGIXML_TEXT(""),
-                       pugi::format_write_bom | pugi::format_raw | pugi::format_no_escapes,
-                       pugi::encoding_utf16_le);
+    std::FILE* file = std::fopen(path, "wb");
+    if (file == nullptr) return;
+    const std::unique_ptr<char[]> buffer(new char[kOutputBufferSize]);
+    std::setvbuf(file, buffer.get(), _IOFBF, kOutputBufferSize);
+    pugi::xml_writer_file writer(file);
+    document.save(writer, PUGIXML_TEXT(""), pugi::format_write_bom | pugi::format_raw | pugi::format_no_escapes,
+                  pugi::encoding_utf16_le);
+    std::fclose(file);
 }
 
 std::string NodeText(const pugi::xml_node& node) { return NodeTextValue(node); }
