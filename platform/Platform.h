@@ -30,6 +30,35 @@ bool GetCurrentDirectoryPath(char* out, std::size_t size);
 // True when the system reports attributes for the path (files and folders).
 bool PathExists(const char* path);
 
+// What the file system tells of a file without opening it: enough to see
+// that the file was written or replaced since an earlier look.
+struct FileStamp {
+    // The path exists (a file or a folder).
+    bool exists = false;
+    // A regular file whose identity, size and time stamps were read. False
+    // where the system gives no such stamp: callers then read the file.
+    bool known = false;
+    // The file's last change lies so far back that any later change must give
+    // it other time stamps. Time stamps are coarse: a write in the same tick
+    // as the one before can leave them as they were.
+    bool settled = false;
+    unsigned long long device = 0;
+    unsigned long long inode = 0;
+    unsigned long long size = 0;
+    long long modifiedSeconds = 0;
+    long modifiedNanoseconds = 0;
+    long long changedSeconds = 0;
+    long changedNanoseconds = 0;
+
+    // Both stamps are known and show the same file, unchanged.
+    bool SameVersionAs(const FileStamp& other) const {
+        return known && other.known && device == other.device && inode == other.inode && size == other.size &&
+               modifiedSeconds == other.modifiedSeconds && modifiedNanoseconds == other.modifiedNanoseconds &&
+               changedSeconds == other.changedSeconds && changedNanoseconds == other.changedNanoseconds;
+    }
+};
+FileStamp GetFileStamp(const char* path);
+
 // The machine-wide application-data folder. Negative on failure.
 int GetCommonAppDataFolder(char* out, std::size_t size);
 

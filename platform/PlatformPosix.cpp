@@ -84,6 +84,35 @@ bool PathExists(const char* path) {
     return stat(path, &st) == 0;
 }
 
+namespace {
+
+// A change this long ago cannot share a time stamp with a later one, however
+// coarse the file system's clock.
+constexpr long long kSettledSeconds = 2;
+
+}  // namespace
+
+FileStamp GetFileStamp(const char* path) {
+    FileStamp stamp;
+    struct timespec now;
+    clock_gettime(CLOCK_REALTIME, &now);
+    struct stat st;
+    if (path == nullptr || stat(path, &st) != 0) return stamp;
+    stamp.exists = true;
+    if (!S_ISREG(st.st_mode)) return stamp;
+    stamp.known = true;
+    stamp.device = static_cast<unsigned long long>(st.st_dev);
+    stamp.inode = static_cast<unsigned long long>(st.st_ino);
+    stamp.size = static_cast<unsigned long long>(st.st_size);
+    stamp.modifiedSeconds = st.st_mtim.tv_sec;
+    stamp.modifiedNanoseconds = st.st_mtim.tv_nsec;
+    stamp.changedSeconds = st.st_ctim.tv_sec;
+    stamp.changedNanoseconds = st.st_ctim.tv_nsec;
+    // The change time, unlike the modification time, cannot be set back.
+    stamp.settled = static_cast<long long>(now.tv_sec) - stamp.changedSeconds > kSettledSeconds;
+    return stamp;
+}
+
 int GetCommonAppDataFolder(char* out, std::size_t size) {
     const char* value = std::getenv("ZK8_COMMON_APPDATA");
     if (value == nullptr) value = "/var/lib";

@@ -72,6 +72,14 @@ bool PathExists(const char* path) {
     return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
 }
 
+// The last-write time of NTFS may be updated late, so it cannot tell that
+// a file is unchanged: only existence is reported, and callers read the file.
+FileStamp GetFileStamp(const char* path) {
+    FileStamp stamp;
+    stamp.exists = path != nullptr && GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+    return stamp;
+}
+
 int GetCommonAppDataFolder(char* out, std::size_t size) {
     char folder[MAX_PATH] = "";
     const HRESULT result = SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA, nullptr, 0, folder);

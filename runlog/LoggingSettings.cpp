@@ -1,4 +1,4 @@
-// The logging settings: level and rotation size from Interface.ini, re-read
+// The logging settings: level and rotation size from Interface.ini, looked at
 // before every entry so that a change takes effect with the next one.
 #include <algorithm>
 #include <cstdio>
@@ -57,14 +57,38 @@ void ParseSettings(CIniFile& reader, int& level, int& maxSize) {
 }  // namespace
 
 void CZkLogFile::RefreshSettings(const std::string& folder) {
-    const std::string iniPath = SettingsFolder(folder) + platform::kPathSeparator + kSettingsFileName;
-
-    // The file is read at every refresh, without the lock.
-    std::string bytes;
-    const bool opened = ReadSettingsBytes(iniPath, bytes);
+    // The file in the caller's folder shows by itself that the folder exists.
+    std::string iniPath;
+    platform::FileStamp stamp;
+    if (!folder.empty()) {
+        iniPath = folder + platform::kPathSeparator + kSettingsFileName;
+        stamp = platform::GetFileStamp(iniPath.c_str());
+    }
+    if (!stamp.exists) {
+        iniPath = SettingsFolder(folder) + platform::kPathSeparator + kSettingsFileName;
+        stamp = platform::GetFileStamp(iniPath.c_str());
+    }
 
     int level = kDefaultLevel;
     int maxSize = CLogFileBase::kDefaultMaxSize;
+
+    // A file that has not changed since it was last read, by a stamp taken
+    // before that read, and whose stamp would show any later change, holds
+    // the values parsed then.
+    m_lock.Enter();
+    const bool unchanged = m_parsed.valid && m_parsed.path == iniPath && m_parsed.stamp.settled &&
+                           stamp.SameVersionAs(m_parsed.stamp);
+    if (unchanged) {
+        m_level = m_parsed.level;
+        if (m_logFile != nullptr) m_logFile->SetMaxSize(m_parsed.maxSize);
+    }
+    m_lock.Leave();
+    if (unchanged) return;
+
+    // Otherwise the file is read, without the lock.
+    std::string bytes;
+    const bool opened = ReadSettingsBytes(iniPath, bytes);
+
     bool known = false;
     if (opened) {
         m_lock.Enter();
@@ -87,10 +111,11 @@ void CZkLogFile::RefreshSettings(const std::string& folder) {
     // The values are stored under the lock, so that an entry being written by
     // another thread never sees them change.
     m_lock.Enter();
-    if (!known) {
-        m_parsed.valid = opened;
-        if (opened) {
-            m_parsed.path = iniPath;
+    m_parsed.valid = opened;
+    if (opened) {
+        m_parsed.path = iniPath;
+        m_parsed.stamp = stamp;
+        if (!known) {
             m_parsed.bytes.swap(bytes);
             m_parsed.level = level;
             m_parsed.maxSize = maxSize;

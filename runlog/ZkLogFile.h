@@ -34,13 +34,14 @@ private:
     platform::Lock m_lock;
     int m_level;
 
-    // The settings file as last parsed: its path, its bytes (as far as they
-    // can matter) and the two values they gave. Every refresh still reads
-    // the file; only when path and bytes are the same as last time is the
-    // parse skipped. Guarded by m_lock.
+    // The settings file as last read: its path, its stamp taken before the
+    // read, its bytes (as far as they can matter) and the two values they
+    // gave. A refresh whose stamp is settled and unchanged reads nothing; one
+    // that reads the same bytes again skips the parse. Guarded by m_lock.
     struct ParsedSettings {
         bool valid = false;
         std::string path;
+        platform::FileStamp stamp;
         std::string bytes;
         int level = 1;
         int maxSize = 0;

@@ -1,10 +1,15 @@
 // State that is kept from one call to the next and must never show: the
-// logging settings as last parsed, the dictionary as last built and its name
+// logging settings as last read, the dictionary as last built and its name
 // index, and the ini reader's table of lines built from bytes already read.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <chrono>
 #include <cstdio>
 #include <string>
+#include <thread>
 
 #include "dictionary/XmlTlvConverter.h"
 #include "runlog/ZkLogFile.h"
@@ -58,6 +63,41 @@ TEST(KeptStateTest, SettingsChangeOfTheSameSizeTakesEffectAtTheNextEntry) {
                   "<TS> : ZK8_XML_Conv         31000   ZK8 unknown field -  b\r\n"
                   "<TS> : ZK8_XML_Conv         32005   UTF8 to UTF16 conversion successfull \r\n"
                   "<TS> : ZK8_XML_Conv         31000   ZK8 unknown field -  d\r\n");
+}
+
+// Settled settings files are not read again while their stamp is the same:
+// a change must show in the stamp, whichever way the file was changed.
+TEST(KeptStateTest, SettledSettingsFileChangedAnyWayTakesEffectAtTheNextEntry) {
+    const std::string level1 = "[LogFiles]\r\nLoggingLevel=1\r\n";
+    const std::string level3 = "[LogFiles]\r\nLoggingLevel=3\r\n";
+    TempFolder inPlace, renamedOver, timeSetBack;
+    for (const TempFolder* folder : {&inPlace, &renamedOver, &timeSetBack}) {
+        WriteFile(*folder / "Interface.ini", level1);
+    }
+    struct stat original;
+    ASSERT_EQ(stat((timeSetBack / "Interface.ini").c_str(), &original), 0);
+    // Past the time within which a later write could keep the time stamps.
+    std::this_thread::sleep_for(std::chrono::milliseconds(3100));
+
+    CZkLogFile loggers[3];
+    const TempFolder* folders[3] = {&inPlace, &renamedOver, &timeSetBack};
+    for (int i = 0; i < 3; ++i) {
+        for (int entry = 0; entry < 2; ++entry) {
+            EXPECT_FALSE(loggers[i].Log(g_moduleName, 3, 31000, "a", folders[i]->Path()));
+        }
+    }
+
+    WriteFile(inPlace / "Interface.ini", level3);
+    WriteFile(renamedOver / "new.ini", level3);
+    ASSERT_EQ(std::rename((renamedOver / "new.ini").c_str(), (renamedOver / "Interface.ini").c_str()), 0);
+    WriteFile(timeSetBack / "Interface.ini", level3);
+    const struct timespec times[2] = {original.st_atim, original.st_mtim};
+    ASSERT_EQ(utimensat(AT_FDCWD, (timeSetBack / "Interface.ini").c_str(), times, 0), 0);
+
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_TRUE(loggers[i].Log(g_moduleName, 3, 31000, "b", folders[i]->Path())) << i;
+        EXPECT_EQ(loggers[i].Level(), 3) << i;
+    }
 }
 
 TEST(KeptStateTest, ReaderOnBytesSplitsLinesAsTheFileReaderDoes) {
