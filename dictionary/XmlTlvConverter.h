@@ -59,7 +59,9 @@ public:
     void WriteTransferBlock();
 
     // Device XML to customer XML.
-    int ConvertZK8ToCust(const char* inputPath, const char* outputPath, std::uint8_t createNil);
+    // The input's encoding is found from its bytes unless the caller knows it.
+    int ConvertZK8ToCust(const char* inputPath, const char* outputPath, std::uint8_t createNil,
+                         pugi::xml_encoding inputEncoding = pugi::encoding_auto);
     void WalkZK8ToCust(const pugi::xml_document& input, std::uint8_t createNil);
     void ConvertNodeToCust(const pugi::xml_node& node, const char* tag, const char* text);
     void AddNamespaceAttributes(pugi::xml_node root) const;

@@ -55,8 +55,11 @@ std::size_t FindNoCase(const unsigned char* text, std::size_t from, std::size_t 
 // When the text holds a declaration (the first "<?xml" up to the first "?>",
 // or to the end of the text when that "?>" comes earlier) that names utf-8 in
 // any letter case, the first utf-8 of the text becomes "UTF-16". Returns the
-// new length.
-std::size_t EditDeclaration(unsigned char* text, std::size_t length) {
+// new length. `insideHead` tells whether the edit, if any, lay inside a
+// processing instruction that opens the text (after a UTF-8 byte-order mark,
+// if there is one) and before its first "?>".
+std::size_t EditDeclaration(unsigned char* text, std::size_t length, bool& insideHead) {
+    insideHead = true;
     const std::size_t start = FindNoCase(text, 0, length, "<?xml");
     if (start == kNotFound) return length;
     const std::size_t close = FindNoCase(text, 0, length, "?>");
@@ -65,10 +68,14 @@ std::size_t EditDeclaration(unsigned char* text, std::size_t length) {
     if (FindNoCase(text, start, end, "utf-8") == kNotFound) return length;
 
     const std::size_t at = FindNoCase(text, 0, length, "utf-8");
+    const std::size_t head = length >= 3 && std::memcmp(text, "\xEF\xBB\xBF", 3) == 0 ? 3 : 0;
+    insideHead = start == head && at > start && at + 5 <= close;
     std::memmove(text + at + 6, text + at + 5, length - at - 5);
     std::memcpy(text + at, "UTF-16", 6);
     return length + 1;
 }
+
+inline bool IsContinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
 
 // Copies path into out when it fits with its NUL; false otherwise, which the
 // caller treats like a location that cannot be written.
@@ -171,6 +178,12 @@ int CUtf8ToUtf16Converter::ConvertToUtf16(const char* inputPath, char* pathBuffe
     unsigned char units[2 * kMaxText];
     unsigned char carry[kMaxCarry];
     std::size_t carryLength = 0;
+    // Whether every sequence so far is a well-formed character of the Basic
+    // Multilingual Plane outside the surrogates, decoded to just that
+    // character (as the parser would decode it from UTF-16), and every edit
+    // lay inside the leading declaration.
+    bool kept = true;
+    bool firstChunk = true;
 
     while (remaining > 0) {
         const std::size_t chunk =
@@ -182,7 +195,19 @@ int CUtf8ToUtf16Converter::ConvertToUtf16(const char* inputPath, char* pathBuffe
         std::size_t length = carryLength + chunk;
         carryLength = 0;
 
-        length = EditDeclaration(text, length);
+        bool editInsideHead = true;
+        const std::size_t unedited = length;
+        length = EditDeclaration(text, length, editInsideHead);
+        // Only the first chunk opens the file.
+        if (!editInsideHead || (length != unedited && !firstChunk)) kept = false;
+        // A Temp.xml that begins with its mark and then the character 0
+        // (FF FE 00 00) would be read as UTF-32.
+        if (firstChunk && (m_needsByteOrderMark == 1 ? length > 0 && text[0] == 0
+                                                     : length > 3 && std::memcmp(text, "\xEF\xBB\xBF", 3) == 0 &&
+                                                           text[3] == 0)) {
+            kept = false;
+        }
+        firstChunk = false;
 
         // Counted in a local: stores through the byte buffer could otherwise
         // alias the member and force a reload per unit.
@@ -210,15 +235,25 @@ int CUtf8ToUtf16Converter::ConvertToUtf16(const char* inputPath, char* pathBuffe
                 i += 1;
             } else if ((c & 0xE0) == 0xC0) {
                 if (i + 1 >= length) break;
+                // C0 and C1 would be longer forms of ASCII characters.
+                if (c < 0xC2 || !IsContinuation(text[i + 1])) kept = false;
                 unit = ((c & 0x1F) << 6) | (text[i + 1] & 0x3Fu);
                 i += 2;
             } else if ((c & 0xE0) == 0xE0) {
                 // Every byte from 0xE0 up leads three bytes.
                 if (i + 2 >= length) break;
-                unit = ((c & 0x0F) << 12) | ((text[i + 1] & 0x3Fu) << 6) | (text[i + 2] & 0x3Fu);
+                const unsigned second = text[i + 1];
+                // F0 and up lead four bytes; E0 80-9F would be a longer form
+                // of a shorter character; ED A0-BF a surrogate.
+                if (c >= 0xF0 || !IsContinuation(text[i + 1]) || !IsContinuation(text[i + 2]) ||
+                    (c == 0xE0 && second < 0xA0) || (c == 0xED && second >= 0xA0)) {
+                    kept = false;
+                }
+                unit = ((c & 0x0F) << 12) | ((second & 0x3Fu) << 6) | (text[i + 2] & 0x3Fu);
                 i += 3;
             } else {
                 unit = '?';  // a continuation byte without its lead
+                kept = false;
                 i += 1;
             }
             units[2 * count] = static_cast<unsigned char>(unit & 0xFF);
@@ -238,8 +273,10 @@ int CUtf8ToUtf16Converter::ConvertToUtf16(const char* inputPath, char* pathBuffe
     }
 
     // Whatever is still carried was cut off by the end of the file: dropped.
+    if (carryLength > 0) kept = false;
     output.Close();
     input.Close();
+    m_keptEveryCharacter = kept;
 
     if (pathBuffer != nullptr) std::memcpy(pathBuffer, tempPath, std::strlen(tempPath) + 1);
     return 0;

@@ -16,7 +16,17 @@ public:
     // negative code. pathBuffer holds 260 bytes.
     int ConvertToUtf16(const char* inputPath, char* pathBuffer);
 
+    // After a rewrite (result 0): true when Temp.xml holds every character of
+    // the input unchanged and the only edit lay inside a processing
+    // instruction at its head (the declaration), which the engines' parse
+    // skips. Loading the input itself as UTF-8 then gives the very document
+    // that loading Temp.xml gives, without decoding twice the bytes.
+    bool RewriteKeptEveryCharacter() const { return m_keptEveryCharacter; }
+
     std::uint32_t m_unitCount = 0;
     std::uint8_t m_encoding = kUndetermined;
     std::uint8_t m_needsByteOrderMark = 0;
+
+private:
+    bool m_keptEveryCharacter = false;
 };

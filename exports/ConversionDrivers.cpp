@@ -26,13 +26,16 @@ bool InputOpens(const char* path) {
 
 // Has the input normalised to UTF-16 and logs the outcome. True when the
 // conversion may go on; otherwise `result` holds the code to return.
-bool Normalise(const char* inputPath, char* pathBuffer, int& result) {
+// `inputAsUtf8` tells that a rewrite kept every character of the input, so
+// that the input itself, read as UTF-8, stands for Temp.xml.
+bool Normalise(const char* inputPath, char* pathBuffer, int& result, bool& inputAsUtf8) {
     CUtf8ToUtf16Converter converter;
     std::strncpy(pathBuffer, inputPath, kPathBufferSize - 1);
     pathBuffer[kPathBufferSize - 1] = '\0';
     Log(kProgress, 32301, "Start of Utf8ToUtf16 conversion");
 
     result = converter.ConvertToUtf16(inputPath, pathBuffer);
+    inputAsUtf8 = result == 0 && converter.RewriteKeptEveryCharacter();
     switch (result) {
         case 0: Log(kProgress, 32005); return true;
         case 99: Log(kProgress, 32301, "NOONE:Utf 16 file"); return true;
@@ -54,11 +57,18 @@ int RunZK8ToCust(const char* inputPath, const char* outputPath, std::uint8_t opt
     }
     char pathBuffer[kPathBufferSize] = {};
     int result = 0;
-    if (!Normalise(inputPath, pathBuffer, result)) return result;
+    bool inputAsUtf8 = false;
+    if (!Normalise(inputPath, pathBuffer, result, inputAsUtf8)) return result;
 
     // After a rewrite the engine reads Temp.xml, else the caller's file
     // (named by the caller's own string, so that no length limit applies).
-    g_converter.ConvertZK8ToCust(result == 0 ? pathBuffer : inputPath, outputPath, option);
+    // Where Temp.xml holds just the input's characters, the input read as
+    // UTF-8 is the same document, at half the bytes and without decoding.
+    if (inputAsUtf8) {
+        g_converter.ConvertZK8ToCust(inputPath, outputPath, option, pugi::encoding_utf8);
+    } else {
+        g_converter.ConvertZK8ToCust(result == 0 ? pathBuffer : inputPath, outputPath, option);
+    }
     return 0;
 }
 
@@ -69,7 +79,8 @@ int RunCustToZK8(const char* inputPath, const char* outputPath, std::uint8_t opt
     }
     char pathBuffer[kPathBufferSize] = {};
     int result = 0;
-    if (!Normalise(inputPath, pathBuffer, result)) return result;
+    bool inputAsUtf8 = false;
+    if (!Normalise(inputPath, pathBuffer, result, inputAsUtf8)) return result;
 
     // This direction's engine reads the caller's file even after a rewrite.
     g_converter.ConvertCustToZK8(inputPath, outputPath, option);

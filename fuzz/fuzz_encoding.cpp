@@ -1,9 +1,12 @@
 // Encoding detection and the UTF-8 rewrite on arbitrary input bytes, checked
 // against a plain model of both: the result code, the path buffer and, after
-// a rewrite, every byte of Temp.xml must be what the model says.
+// a rewrite, every byte of Temp.xml must be what the model says. Where the
+// rewrite kept every character, the input must read as Temp.xml does.
 #include <cstdint>
 #include <cstring>
 #include <string>
+
+#include <pugixml.hpp>
 
 #include "encoding/Utf8ToUtf16Converter.h"
 #include "fuzz/FuzzSupport.h"
@@ -106,6 +109,18 @@ std::string Rewrite(const std::string& bytes, bool needsMark) {
     return out;
 }
 
+class StringWriter : public pugi::xml_writer {
+public:
+    void write(const void* data, std::size_t size) override { text.append(static_cast<const char*>(data), size); }
+    std::string text;
+};
+
+std::string Serialised(const pugi::xml_document& document) {
+    StringWriter writer;
+    document.save(writer, PUGIXML_TEXT(""), pugi::format_raw, pugi::encoding_utf8);
+    return writer.text;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -131,6 +146,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (tempXml != pathBuffer) fuzz::Fail("path buffer does not name Temp.xml");
     if (fuzz::ReadWholeFile(tempXml) != Rewrite(bytes, expected.needsMark)) {
         fuzz::Fail("Temp.xml differs from the model");
+    }
+
+    // Where the rewrite says the input may stand for Temp.xml, both must read
+    // as the same document.
+    if (converter.RewriteKeptEveryCharacter()) {
+        pugi::xml_document fromTemp, fromInput;
+        fromTemp.load_file(tempXml.c_str(), pugi::parse_ws_pcdata_single, pugi::encoding_auto);
+        fromInput.load_file(input.c_str(), pugi::parse_ws_pcdata_single, pugi::encoding_utf8);
+        if (Serialised(fromTemp) != Serialised(fromInput)) {
+            fuzz::Fail("the input reads otherwise than its Temp.xml");
+        }
     }
     return 0;
 }

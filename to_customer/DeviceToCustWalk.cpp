@@ -21,10 +21,10 @@ const char kDeviceNamespace[] = "http://www.orvane.com/2011/xmltlv";
 
 }  // namespace
 
-int CXmlTlvConverter::ConvertZK8ToCust(const char* inputPath, const char* outputPath,
-                                       std::uint8_t createNil) {
+int CXmlTlvConverter::ConvertZK8ToCust(const char* inputPath, const char* outputPath, std::uint8_t createNil,
+                                       pugi::xml_encoding inputEncoding) {
     pugi::xml_document input;
-    input.load_file(inputPath, pugi::parse_ws_pcdata_single, pugi::encoding_auto);
+    input.load_file(inputPath, pugi::parse_ws_pcdata_single, inputEncoding);
     WalkZK8ToCust(input, createNil);
     SaveConversionOutput(m_customerDoc, outputPath);
     WriteStatusFile(outputPath);

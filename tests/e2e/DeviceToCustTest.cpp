@@ -9,6 +9,8 @@
 
 namespace {
 
+using namespace std::string_literals;
+
 const std::string kDeclaration = "<?xml version=\"1.0\" encoding=\"UTF-16\"?>";
 const std::string kRoot =
     "<scaledata xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">";
@@ -119,6 +121,70 @@ TEST(DeviceToCustExportTest, Utf8InputIsReadFromTempXml) {
     EXPECT_EQ(ReadFile(output), Utf16File(kDeclaration + kRoot +
                                           "<articles><article><name>\xC4pfel</name></article>"
                                           "</articles></scaledata>"));
+}
+
+// UTF-8 input gives the document of its Temp.xml, also where the rewrite
+// changed characters or edited more than the declaration: the input itself
+// would read otherwise. Each case: the name's bytes in the input, the name
+// in the output (as UTF-8).
+struct Utf8NameCase {
+    const char* name;
+    std::string head;  // before <dat>
+    std::string inputName;
+    std::string outputName;
+};
+
+const std::string kUtf8Declaration = "<?xml version=\"1.0\" encoding=\"utf-8\"?>";
+
+const Utf8NameCase kUtf8NameCases[] = {
+    {"EveryKindOfCharacterKept", kUtf8Declaration,
+     "a\xC2\x80\xC3\xA4\xDF\xBF\xE0\xA0\x80\xE2\x82\xAC\xED\x9F\xBF\xEE\x80\x80\xEF\xBF\xBD\x7F",
+     "a\xC2\x80\xC3\xA4\xDF\xBF\xE0\xA0\x80\xE2\x82\xAC\xED\x9F\xBF\xEE\x80\x80\xEF\xBF\xBD\x7F"},
+    {"FourByteSequenceBecomesTwoCharacters", kUtf8Declaration, "a\xF0\x9F\x98\x80z", "a\xDF\x98?z"},
+    {"StrayContinuationByteBecomesQuestionMark", kUtf8Declaration, "a\x80z", "a?z"},
+    {"LeadWithoutContinuationTakesTheNextByte", kUtf8Declaration, "a\xC3\x41z", "a\xC3\x81z"},
+    {"SurrogateIsDropped", kUtf8Declaration, "a\xED\xA0\x80z", "az"},
+    {"LongFormOfNulEndsTheText", kUtf8Declaration, "a\xC0\x80z", "a"},
+    {"EditOutsideTheDeclaration", "\xEF\xBB\xBF", "utf-8 \xC3\xA4", "UTF-16 \xC3\xA4"},
+};
+
+void PrintTo(const Utf8NameCase& c, std::ostream* os) { *os << c.name; }
+
+class Utf8InputTest : public ::testing::TestWithParam<Utf8NameCase> {};
+
+TEST_P(Utf8InputTest, GivesTheDocumentOfTempXml) {
+    TempFolder folder;
+    UseAppDataFolderIn(folder);
+    const std::string input = folder / "in.xml", output = folder / "out.xml";
+    // The processing instruction after the record names utf-8 for the edit
+    // of the last case; the engine's reading skips it.
+    WriteFile(input, GetParam().head + "<dat><art><nam>" + GetParam().inputName +
+                         "</nam></art><?xml encoding='utf-8'?></dat>");
+    Library library;
+    ASSERT_EQ(library.ZK8ToCustExt(input.c_str(), output.c_str(), folder.Path().c_str()), 0);
+    const std::string written = ReadFile(output);
+    EXPECT_EQ(written.substr(0, 2), "\xFF\xFE");
+    EXPECT_EQ(Utf8FromUtf16(written), kDeclaration + kRoot + "<articles><article><name>" +
+                                          GetParam().outputName + "</name></article></articles></scaledata>");
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, Utf8InputTest, ::testing::ValuesIn(kUtf8NameCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A Temp.xml that begins FF FE 00 00 is read as UTF-32: every other unit
+// becomes the high half of a character. Read as UTF-8, the same input ends at
+// its NUL.
+TEST(DeviceToCustExportTest, Utf8InputWhoseTempXmlReadsAsUtf32) {
+    TempFolder folder;
+    UseAppDataFolderIn(folder);
+    const std::string input = folder / "in.xml", output = folder / "out.xml";
+    std::string bytes = "\xEF\xBB\xBF"s + '\0';
+    for (char c : std::string("<dat><art><nam>x</nam></art></dat>")) bytes += std::string(1, c) + '\0';
+    WriteFile(input, bytes);
+    Library library;
+    ASSERT_EQ(library.ZK8ToCustExt(input.c_str(), output.c_str(), folder.Path().c_str()), 0);
+    EXPECT_EQ(ReadFile(output), Utf16File(kDeclaration + kRoot +
+                                          "<articles><article><name>x</name></article></articles></scaledata>"));
 }
 
 TEST(DeviceToCustExportTest, StatusFileBesideALongOutputPath) {
