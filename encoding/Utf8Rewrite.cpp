@@ -52,6 +52,11 @@ std::size_t FindNoCase(const unsigned char* text, std::size_t from, std::size_t 
     return kNotFound;
 }
 
+// Length of a UTF-8 byte-order mark at the head of the text: 3 or 0.
+std::size_t Utf8MarkLength(const unsigned char* text, std::size_t length) {
+    return length >= 3 && std::memcmp(text, "\xEF\xBB\xBF", 3) == 0 ? 3 : 0;
+}
+
 // When the text holds a declaration (the first "<?xml" up to the first "?>",
 // or to the end of the text when that "?>" comes earlier) that names utf-8 in
 // any letter case, the first utf-8 of the text becomes "UTF-16". Returns the
@@ -68,8 +73,7 @@ std::size_t EditDeclaration(unsigned char* text, std::size_t length, bool& insid
     if (FindNoCase(text, start, end, "utf-8") == kNotFound) return length;
 
     const std::size_t at = FindNoCase(text, 0, length, "utf-8");
-    const std::size_t head = length >= 3 && std::memcmp(text, "\xEF\xBB\xBF", 3) == 0 ? 3 : 0;
-    insideHead = start == head && at > start && at + 5 <= close;
+    insideHead = start == Utf8MarkLength(text, length) && at > start && at + 5 <= close;
     std::memmove(text + at + 6, text + at + 5, length - at - 5);
     std::memcpy(text + at, "UTF-16", 6);
     return length + 1;
@@ -200,12 +204,12 @@ int CUtf8ToUtf16Converter::ConvertToUtf16(const char* inputPath, char* pathBuffe
         length = EditDeclaration(text, length, editInsideHead);
         // Only the first chunk opens the file.
         if (!editInsideHead || (length != unedited && !firstChunk)) kept = false;
-        // A Temp.xml that begins with its mark and then the character 0
-        // (FF FE 00 00) would be read as UTF-32.
-        if (firstChunk && (m_needsByteOrderMark == 1 ? length > 0 && text[0] == 0
-                                                     : length > 3 && std::memcmp(text, "\xEF\xBB\xBF", 3) == 0 &&
-                                                           text[3] == 0)) {
-            kept = false;
+        // Temp.xml begins with a mark: the input's own, or the one written
+        // for it. Followed by the character 0 (FF FE 00 00), it would be read
+        // as UTF-32.
+        if (firstChunk) {
+            const std::size_t head = Utf8MarkLength(text, length);
+            if (length > head && text[head] == 0) kept = false;
         }
         firstChunk = false;
 
