@@ -1,19 +1,24 @@
 // Writes the name dictionary as a numbered text list, one line per customer
 // name: number, device tag, and the name the tag translates back to.
+#include <algorithm>
 #include <cstdio>
 
+#include "dictionary/OutputFile.h"
 #include "dictionary/XmlTlvConverter.h"
 
 int CXmlTlvConverter::WriteTagList(const char* path) const {
-    std::FILE* file = std::fopen(path, "wb");
-    if (file == nullptr) return -1;
+    COutputFile file(path);
+    if (!file.IsOpen()) return -1;
     int counter = 1;
+    char line[512];
     for (const auto& entry : m_externToIntern) {
         const std::string& tag = entry.second;
         const std::string name = FindExternForIntern(tag);
-        std::fprintf(file, "%03d   %s          %s\r\n", counter, tag.c_str(), name.c_str());
+        const int length = std::snprintf(line, sizeof line, "%03d   %s          %s\r\n", counter,
+                                         tag.c_str(), name.c_str());
+        file.write(line, std::min(static_cast<std::size_t>(length), sizeof line - 1));
         ++counter;
     }
-    std::fclose(file);
+    file.Close();
     return 0;
 }

@@ -2,8 +2,12 @@
 
 #include <cstdio>
 #include <memory>
+#include <new>
 
+#include "dictionary/AllocationWatch.h"
+#include "dictionary/OutputFile.h"
 #include "dictionary/TransferHeader.h"
+#include "to_customer/ErrorTable.h"
 
 namespace {
 
@@ -31,9 +35,15 @@ std::array<std::size_t, 15> CXmlTlvConverter::DictionarySizes() const {
 void CXmlTlvConverter::RestoreDictionary() {
     if (m_dictionaryBuilt && DictionarySizes() == m_indexedSizes) return;
 
+    // Until the build and the index are whole, the next run builds again.
+    m_dictionaryBuilt = false;
+    m_namesIndexed = false;
     m_externToIntern.clear();
     m_internToExtern.clear();
     BuildDictionary();
+    // The builder parses the table with pugixml: a snippet it could not
+    // allocate would leave a dictionary without its names.
+    CAllocationWatch::ThrowIfFailed();
     IndexNames();
     m_dictionaryBuilt = true;
 }
@@ -71,6 +81,27 @@ void CXmlTlvConverter::ResetForRun(ConversionDirection direction, bool option) {
     m_fieldNode = pugi::xml_node();
 }
 
+void CXmlTlvConverter::ReleaseRunMemory() noexcept {
+    m_customerDoc.reset();
+    m_deviceDoc.reset();
+    std::deque<pugi::xml_node>().swap(m_openNodes);
+    m_listNode = m_outputRoot = m_recordNode = m_fieldNode = m_alignedParent = pugi::xml_node();
+    m_listOpen = false;
+    std::string().swap(m_currentRootTag);
+    g_header = TransferHeader();
+    for (ErrorEntry& entry : g_errorTable) entry = ErrorEntry();
+    m_lastErrorIndex = -1;
+    m_errorNumberPending = false;
+}
+
+void LoadInput(pugi::xml_document& input, const char* path, pugi::xml_encoding encoding) {
+    const pugi::xml_parse_result parsed = input.load_file(path, pugi::parse_ws_pcdata_single, encoding);
+    // Whatever a malformed input leaves is converted; an input that did not
+    // fit in memory is not.
+    if (parsed.status == pugi::status_out_of_memory) throw std::bad_alloc();
+    CAllocationWatch::ThrowIfFailed();
+}
+
 void AppendUtf16Declaration(pugi::xml_document& document) {
     pugi::xml_node declaration = document.append_child(pugi::node_declaration);
     declaration.append_attribute("version").set_value("1.0");
@@ -80,16 +111,16 @@ void AppendUtf16Declaration(pugi::xml_document& document) {
 // The same bytes as pugixml's save_file, written through a larger stream
 // buffer: a whole catalogue's output in a few hundred writes rather than one
 // per few kilobytes. The buffer comes from the heap, which hands the same
-// block back to the next call.
+// block back to the next call; it is taken before the file is opened, so
+// that a call without the memory for it leaves the file untouched.
 void SaveConversionOutput(const pugi::xml_document& document, const char* path) {
-    std::FILE* file = std::fopen(path, "wb");
-    if (file == nullptr) return;
     const std::unique_ptr<char[]> buffer(new char[kOutputBufferSize]);
-    std::setvbuf(file, buffer.get(), _IOFBF, kOutputBufferSize);
-    pugi::xml_writer_file writer(file);
-    document.save(writer, PUGIXML_TEXT(""), pugi::format_write_bom | pugi::format_raw | pugi::format_no_escapes,
+    COutputFile file(path);
+    if (!file.IsOpen()) return;
+    std::setvbuf(file.Get(), buffer.get(), _IOFBF, kOutputBufferSize);
+    document.save(file, PUGIXML_TEXT(""), pugi::format_write_bom | pugi::format_raw | pugi::format_no_escapes,
                   pugi::encoding_utf16_le);
-    std::fclose(file);
+    file.Close();
 }
 
 std::string NodeText(const pugi::xml_node& node) { return NodeTextValue(node); }

@@ -28,6 +28,11 @@ public:
     // Rebuilds the dictionary and clears the run state of one direction.
     void ResetForRun(ConversionDirection direction, bool option);
 
+    // Gives back what a run holds beyond the dictionary (output documents,
+    // open-node stack, collected header and errors): after a call that
+    // could not finish, the memory is free and the next run starts clean.
+    void ReleaseRunMemory() noexcept;
+
     // Dictionary.
     void BuildDictionary();
     // Empties the two name maps and builds the dictionary, unless the
@@ -69,7 +74,10 @@ public:
     void WriteHeader();
     // False when an error number finds no room in the table.
     bool CollectError(const char* tag, const char* text);
-    void WriteStatusFile(const char* outputPath) const;
+    // The status file's bytes, made before anything is written, so that a
+    // run without the memory for them writes neither file.
+    std::string StatusFileBytes() const;
+    void WriteStatusFile(const char* outputPath, const std::string& bytes) const;
 
     // What a walk drops or alters, told to the observer when there is one.
     void Observe(const pugi::xml_node& node, ConversionLoss loss, const std::string& subject) {
@@ -152,6 +160,10 @@ inline const char* NodeTextValue(const pugi::xml_node& node) {
     if (!first || first.type() == pugi::node_element) return "";
     return first.value();
 }
+// Loads a conversion input with the engines' parse options. A parse error
+// is no failure (the tree read so far is converted); running out of memory
+// is, and throws std::bad_alloc.
+void LoadInput(pugi::xml_document& input, const char* path, pugi::xml_encoding encoding);
 // Appends an element holding one text child (also when the text is empty).
 pugi::xml_node AppendTextElement(pugi::xml_node parent, const char* name, const char* text);
 pugi::xml_node AppendTextElement(pugi::xml_node parent, const char* name, const std::string& text);

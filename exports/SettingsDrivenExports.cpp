@@ -6,6 +6,7 @@
 
 #include "zk8_xml_conv.h"
 
+#include "exports/CallGuard.h"
 #include "exports/ConversionDrivers.h"
 #include "exports/SettingsState.h"
 #include "exports/WorkingDirectory.h"
@@ -25,6 +26,13 @@ void LogProgress(int code, const std::string& text = std::string()) {
 }
 
 enum class Direction { ToCustomer, ToDevice };
+
+struct TemporaryCopy {
+    const char* path;  // null: there is none
+    ~TemporaryCopy() {
+        if (path != nullptr) platform::DeleteFilePath(path);
+    }
+};
 
 // An option switch must be 0 or 1; anything else is reported and replaced by
 // the key's default.
@@ -55,16 +63,18 @@ int RunWithSettings(Direction direction, const char* inputPath, const char* outp
 
     std::string iniToRead = iniPath;
     char tempPath[kPathBufferSize] = "";
+    TemporaryCopy copy{nullptr};
     if (useSavedCopy) {
         const int restored = RestoreBackupToTemp(tempPath, backupPath, g_workingDirectory);
         if (restored == -92) {
             LogProgress(13304);
             return -92;
         }
+        // From here on the temporary copy goes when the call ends, however it ends.
+        copy.path = tempPath;
         if (restored == -91 || restored == -90) {
             if (restored == -91) LogProgress(13303);
             else LogProgress(13305, "Restoration from Bkp to Tmp failed");
-            platform::DeleteFilePath(tempPath);
             return restored;
         }
         iniToRead = tempPath;
@@ -91,7 +101,6 @@ int RunWithSettings(Direction direction, const char* inputPath, const char* outp
                                                   : RunZK8ToCust(inputPath, outputPath, 1);
     }
 
-    if (useSavedCopy) platform::DeleteFilePath(tempPath);
     return result;
 }
 
@@ -101,14 +110,18 @@ extern "C" {
 
 ZK8_EXPORT int ZK8_API ZK8ToCustLibStd(const char* inputPath, const char* outputPath,
                                        const char* workingDirectory, const char* iniPath) {
-    return RunWithSettings(Direction::ToCustomer, inputPath, outputPath, workingDirectory,
-                           iniPath);
+    return GuardedCall(inputPath, [&] {
+        return RunWithSettings(Direction::ToCustomer, inputPath, outputPath, workingDirectory,
+                               iniPath);
+    });
 }
 
 ZK8_EXPORT int ZK8_API CustToZK8LibStd(const char* inputPath, const char* outputPath,
                                        const char* workingDirectory, const char* iniPath) {
-    return RunWithSettings(Direction::ToDevice, inputPath, outputPath, workingDirectory,
-                           iniPath);
+    return GuardedCall(inputPath, [&] {
+        return RunWithSettings(Direction::ToDevice, inputPath, outputPath, workingDirectory,
+                               iniPath);
+    });
 }
 
 }  // extern "C"

@@ -13,6 +13,9 @@
  *   -93  the XML declaration names UTF-8 or UTF-16 without quotes
  *   -94  a read of the input failed
  *   -95  Temp.xml or the input could not be opened during the UTF-8 rewrite
+ *   -96  out of memory: the call could not be completed; no output or status
+ *        file was written as if it were whole, run-log entry 13017 ("Memory
+ *        error") names the input, and the next call works as usual
  *   -98  the input is neither UTF-8 nor UTF-16
  *   -99  the input is empty or unreadable
  * Progress and failures are written to Runlog.log in the working directory.

@@ -83,13 +83,20 @@ bool CLogFileBase::WriteEntry(const std::string& path, const std::string& line) 
     std::setvbuf(m_runLogFile, nullptr, _IONBF, 0);
 
     bool written = true;
-    if (FileSize(m_runLogFile) == 0) {
-        std::string firstEntry = kFirstEntryText;
-        FormatEntry(kFirstEntryModule, kFirstEntryCode, firstEntry);
-        written = WriteText(m_runLogFile, kRunLogHeader) &&
-                  WriteText(m_runLogFile, Rule(kRunLogRuleLength)) && WriteText(m_runLogFile, firstEntry);
+    try {
+        if (FileSize(m_runLogFile) == 0) {
+            std::string firstEntry = kFirstEntryText;
+            FormatEntry(kFirstEntryModule, kFirstEntryCode, firstEntry);
+            written = WriteText(m_runLogFile, kRunLogHeader) &&
+                      WriteText(m_runLogFile, Rule(kRunLogRuleLength)) && WriteText(m_runLogFile, firstEntry);
+        }
+        written = written && WriteText(m_runLogFile, line + kLineEnd);
+    } catch (...) {
+        // Out of memory between open and close: no handle is left open.
+        std::fclose(m_runLogFile);
+        m_runLogFile = nullptr;
+        throw;
     }
-    written = written && WriteText(m_runLogFile, line + kLineEnd);
     written = std::fflush(m_runLogFile) == 0 && written;
 
     const bool closed = CloseAndRotate(path);

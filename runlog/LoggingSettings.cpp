@@ -37,11 +37,16 @@ bool ReadSettingsBytes(const std::string& path, std::string& bytes) {
     std::setvbuf(file, nullptr, _IONBF, 0);
     bytes.clear();
     char chunk[4096];
-    while (bytes.size() < CIniFile::kMaxLoadedBytes) {
-        const std::size_t wanted = std::min(sizeof chunk, CIniFile::kMaxLoadedBytes - bytes.size());
-        const std::size_t count = std::fread(chunk, 1, wanted, file);
-        bytes.append(chunk, count);
-        if (count < wanted) break;
+    try {
+        while (bytes.size() < CIniFile::kMaxLoadedBytes) {
+            const std::size_t wanted = std::min(sizeof chunk, CIniFile::kMaxLoadedBytes - bytes.size());
+            const std::size_t count = std::fread(chunk, 1, wanted, file);
+            bytes.append(chunk, count);
+            if (count < wanted) break;
+        }
+    } catch (...) {
+        std::fclose(file);
+        throw;
     }
     std::fclose(file);
     return true;

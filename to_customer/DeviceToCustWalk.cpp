@@ -1,5 +1,6 @@
 // Device XML to customer XML: one walk over the input tree, building the
 // customer document with list elements, records and fields.
+#include "dictionary/AllocationWatch.h"
 #include "dictionary/TransferHeader.h"
 #include "dictionary/XmlTlvConverter.h"
 #include "exports/SettingsState.h"
@@ -11,7 +12,9 @@ public:
     bool begin(pugi::xml_node&) override { return true; }
     bool for_each(pugi::xml_node& node) override {
         g_converter.ConvertNodeToCust(node, node.name(), NodeTextValue(node));
-        return true;
+        // A node pugixml could not allocate ends the call: walking on
+        // would only add nothing.
+        return !CAllocationWatch::Failed();
     }
     bool end(pugi::xml_node&) override { return true; }
 };
@@ -24,10 +27,12 @@ const char kDeviceNamespace[] = "http://www.orvane.com/2011/xmltlv";
 int CXmlTlvConverter::ConvertZK8ToCust(const char* inputPath, const char* outputPath, std::uint8_t createNil,
                                        pugi::xml_encoding inputEncoding) {
     pugi::xml_document input;
-    input.load_file(inputPath, pugi::parse_ws_pcdata_single, inputEncoding);
+    LoadInput(input, inputPath, inputEncoding);
     WalkZK8ToCust(input, createNil);
+    CAllocationWatch::ThrowIfFailed();
+    const std::string status = StatusFileBytes();
     SaveConversionOutput(m_customerDoc, outputPath);
-    WriteStatusFile(outputPath);
+    WriteStatusFile(outputPath, status);
     return 0;
 }
 

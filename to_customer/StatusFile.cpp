@@ -2,6 +2,8 @@
 // lists them in the status file written next to the customer output.
 #include <cstdio>
 
+#include "dictionary/AllocationWatch.h"
+#include "dictionary/OutputFile.h"
 #include "dictionary/XmlTlvConverter.h"
 #include "to_customer/ErrorTable.h"
 
@@ -69,12 +71,7 @@ bool CXmlTlvConverter::CollectError(const char* tag, const char* text) {
     return true;
 }
 
-void CXmlTlvConverter::WriteStatusFile(const char* outputPath) const {
-    // The path is built without a length limit: however long the output
-    // path, the status file lands next to it, or nowhere if the system
-    // refuses the name.
-    const std::string statusPath = std::string(outputPath) + kStatusSuffix;
-
+std::string CXmlTlvConverter::StatusFileBytes() const {
     pugi::xml_document status;
     pugi::xml_node root = status.append_child("status");
     if (m_statusSeen) {
@@ -88,14 +85,21 @@ void CXmlTlvConverter::WriteStatusFile(const char* outputPath) const {
             exception.append_child(textName.c_str()).text().set(g_errorTable[i].errorText.c_str());
         }
     }
+    // A list that could not be built whole is not written as if it were.
+    CAllocationWatch::ThrowIfFailed();
 
     StringWriter writer;
     status.save(writer, PUGIXML_TEXT("\t"), pugi::format_indent | pugi::format_write_bom,
                 pugi::encoding_utf16_le);
-    const std::string bytes = RemoveBlankBeforeEmptyTagEnd(writer.bytes);
+    return RemoveBlankBeforeEmptyTagEnd(writer.bytes);
+}
 
-    std::FILE* file = std::fopen(statusPath.c_str(), "wb");
-    if (file == nullptr) return;
-    std::fwrite(bytes.data(), 1, bytes.size(), file);
-    std::fclose(file);
+void CXmlTlvConverter::WriteStatusFile(const char* outputPath, const std::string& bytes) const {
+    // The path is built without a length limit: however long the output
+    // path, the status file lands next to it, or nowhere if the system
+    // refuses the name.
+    const std::string statusPath = std::string(outputPath) + kStatusSuffix;
+    COutputFile file(statusPath.c_str());
+    file.write(bytes.data(), bytes.size());
+    file.Close();
 }

@@ -2,6 +2,7 @@
 // device document element by element through the dictionary.
 #include <cstdio>
 
+#include "dictionary/AllocationWatch.h"
 #include "dictionary/TransferHeader.h"
 #include "dictionary/XmlTlvConverter.h"
 #include "platform/Platform.h"
@@ -13,7 +14,9 @@ public:
     bool begin(pugi::xml_node&) override { return true; }
     bool for_each(pugi::xml_node& node) override {
         g_converter.ConvertNodeToZK8(node, node.name());
-        return true;
+        // A node pugixml could not allocate ends the call: walking on
+        // would only add nothing.
+        return !CAllocationWatch::Failed();
     }
     bool end(pugi::xml_node&) override { return true; }
 };
@@ -24,8 +27,9 @@ public:
 int CXmlTlvConverter::ConvertCustToZK8(const char* inputPath, const char* outputPath,
                                        std::uint8_t option) {
     pugi::xml_document input;
-    input.load_file(inputPath, pugi::parse_ws_pcdata_single, pugi::encoding_auto);
+    LoadInput(input, inputPath, pugi::encoding_auto);
     WalkCustToZK8(input, option);
+    CAllocationWatch::ThrowIfFailed();
     SaveConversionOutput(m_deviceDoc, outputPath);
     return 0;
 }

@@ -1,0 +1,46 @@
+#include "dictionary/OutputFile.h"
+
+#include <cerrno>
+
+namespace {
+
+std::vector<OutputFailure> g_outputFailures;
+
+void NoteFailure(const char* path, int error) {
+    // Noting must not turn a failed write into a failed call.
+    try {
+        g_outputFailures.push_back({path, error != 0 ? error : EIO});
+    } catch (...) {
+    }
+}
+
+}  // namespace
+
+COutputFile::COutputFile(const char* path) : m_path(path), m_file(std::fopen(path, "wb")) {
+    if (m_file == nullptr) NoteFailure(path, errno);
+}
+
+COutputFile::~COutputFile() {
+    if (m_file != nullptr) std::fclose(m_file);
+}
+
+void COutputFile::write(const void* data, std::size_t size) {
+    if (m_error != 0 || m_file == nullptr) return;
+    errno = 0;
+    if (std::fwrite(data, 1, size, m_file) != size) m_error = errno != 0 ? errno : EIO;
+}
+
+void COutputFile::Close() {
+    if (m_file == nullptr) return;
+    errno = 0;
+    if (std::ferror(m_file) != 0 && m_error == 0) m_error = errno != 0 ? errno : EIO;
+    std::FILE* file = m_file;
+    m_file = nullptr;
+    errno = 0;
+    if (std::fclose(file) != 0 && m_error == 0) m_error = errno != 0 ? errno : EIO;
+    if (m_error != 0) NoteFailure(m_path, m_error);
+}
+
+const std::vector<OutputFailure>& OutputFailures() { return g_outputFailures; }
+
+void ForgetOutputFailures() { g_outputFailures.clear(); }

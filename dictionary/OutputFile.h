@@ -1,0 +1,43 @@
+// A file the library writes for its caller: a conversion output, a status
+// file, a tag list. The exports' results do not tell whether such a file was
+// written in full; every failure is noted here with the system's reason, so
+// that a program built with the library (the command-line tool) can report it.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include <pugixml.hpp>
+
+struct OutputFailure {
+    std::string path;
+    int error;  // errno
+};
+
+class COutputFile : public pugi::xml_writer {
+public:
+    // Opens the file for binary writing; a file that does not open is noted.
+    explicit COutputFile(const char* path);
+    // Closes a file that Close did not; nothing is noted then (the call is
+    // being abandoned).
+    ~COutputFile() override;
+    COutputFile(const COutputFile&) = delete;
+    COutputFile& operator=(const COutputFile&) = delete;
+
+    bool IsOpen() const { return m_file != nullptr; }
+    std::FILE* Get() const { return m_file; }
+    void write(const void* data, std::size_t size) override;
+    // Flushes and closes the file; a write, flush or close that failed is noted.
+    void Close();
+
+private:
+    const char* m_path;
+    std::FILE* m_file;
+    int m_error = 0;
+};
+
+// The files that could not be written in full since ForgetOutputFailures.
+const std::vector<OutputFailure>& OutputFailures();
+void ForgetOutputFailures();
