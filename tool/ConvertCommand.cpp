@@ -9,6 +9,7 @@
 #include <map>
 #include <set>
 
+#include "tool/CompleteOutput.h"
 #include "tool/ResultMeaning.h"
 #include "zk8_xml_conv.h"
 
@@ -34,26 +35,58 @@ std::string PrivateApplicationData() {
     return folder;
 }
 
-// Runs one conversion in a child process; its exit status carries the
-// export's result (0, or the negated negative code).
-pid_t StartWorker(BatchDirection direction, const Job& job, const std::string& outDir) {
+struct Worker {
+    std::size_t job;
+    int report;  // read end of the pipe the worker writes its failure into
+};
+
+// Runs one conversion in a child process. Its exit status carries the
+// export's result (0, or the negated negative code); a file it could not
+// write in full is told through the pipe, with exit status kWriteFailed.
+const int kWriteFailed = 200;
+
+pid_t StartWorker(BatchDirection direction, const Job& job, const std::string& outDir, int& report) {
+    int channel[2];
+    if (pipe(channel) != 0) return -1;
     std::fflush(nullptr);
     const pid_t pid = fork();
-    if (pid != 0) return pid;
+    if (pid != 0) {
+        close(channel[1]);
+        if (pid < 0) close(channel[0]);
+        report = channel[0];
+        return pid;
+    }
+    close(channel[0]);
     const std::string appData = PrivateApplicationData();
-    const int result =
-        direction == BatchDirection::ToDevice
-            ? CustToZK8Ext(job.input.c_str(), job.output.c_str(), outDir.c_str())
-            : ZK8ToCustExt(job.input.c_str(), job.output.c_str(), outDir.c_str());
+    const CompleteOutput outcome =
+        WriteComplete(job.output, direction == BatchDirection::ToCustomer, [&](const char* out) {
+            return direction == BatchDirection::ToDevice
+                       ? CustToZK8Ext(job.input.c_str(), out, outDir.c_str())
+                       : ZK8ToCustExt(job.input.c_str(), out, outDir.c_str());
+        });
     std::error_code error;
     if (!appData.empty()) fs::remove_all(appData, error);
-    _exit(result < 0 ? -result : 0);
+    if (!outcome.failure.empty()) {
+        const ssize_t written = write(channel[1], outcome.failure.data(), outcome.failure.size());
+        _exit(written > 0 ? kWriteFailed : 1);
+    }
+    _exit(outcome.result < 0 ? -outcome.result : 0);
 }
 
-std::string DescribeExit(int status) {
+std::string ReadAll(int descriptor) {
+    std::string text;
+    char chunk[512];
+    ssize_t count;
+    while ((count = read(descriptor, chunk, sizeof chunk)) > 0) text.append(chunk, count);
+    close(descriptor);
+    return text;
+}
+
+std::string DescribeExit(int status, const std::string& report) {
     if (WIFSIGNALED(status)) return "worker stopped by signal " + std::to_string(WTERMSIG(status));
     const int code = WIFEXITED(status) ? WEXITSTATUS(status) : 255;
     if (code == 0) return "";
+    if (code == kWriteFailed) return report;
     return std::string(ResultMeaning(-code)) + " (" + std::to_string(-code) + ")";
 }
 
@@ -103,7 +136,7 @@ int RunBatchConvert(BatchDirection direction, const std::vector<std::string>& in
     }
 
     const Progress progress(jobs.size());
-    std::map<pid_t, std::size_t> running;
+    std::map<pid_t, Worker> running;
     std::size_t next = 0, done = 0, failed = 0;
     auto reportFailure = [&](const Job& job) {
         progress.Clear();
@@ -118,13 +151,14 @@ int RunBatchConvert(BatchDirection direction, const std::vector<std::string>& in
                 reportFailure(job);
                 ++done;
             } else {
-                const pid_t pid = StartWorker(direction, job, workingDirectory);
+                int report = -1;
+                const pid_t pid = StartWorker(direction, job, workingDirectory, report);
                 if (pid < 0) {
                     job.failure = "cannot start a worker process";
                     reportFailure(job);
                     ++done;
                 } else {
-                    running[pid] = next;
+                    running[pid] = Worker{next, report};
                 }
             }
             ++next;
@@ -135,9 +169,10 @@ int RunBatchConvert(BatchDirection direction, const std::vector<std::string>& in
         const pid_t pid = waitpid(-1, &status, 0);
         auto finished = running.find(pid);
         if (finished == running.end()) continue;
-        Job& job = jobs[finished->second];
+        Job& job = jobs[finished->second.job];
+        const std::string report = ReadAll(finished->second.report);
         running.erase(finished);
-        job.failure = DescribeExit(status);
+        job.failure = DescribeExit(status, report);
         if (!job.failure.empty()) reportFailure(job);
         ++done;
         progress.Show(done);

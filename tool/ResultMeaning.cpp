@@ -9,6 +9,7 @@ const char* ResultMeaning(int result) {
         case -93: return "the XML declaration names UTF-8 or UTF-16 without quotes";
         case -94: return "reading the input failed";
         case -95: return "Temp.xml or the input could not be opened for the UTF-8 rewrite";
+        case -96: return "out of memory: the file is too large for the memory available";
         case -98: return "input is neither UTF-8 nor UTF-16";
         case -99: return "input is empty or cannot be read";
         default: return "conversion failed";

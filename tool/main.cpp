@@ -9,16 +9,23 @@
 
 #include "dictionary/XmlTlvConverter.h"
 #include "tool/CheckCommand.h"
+#include "tool/CompleteOutput.h"
 #include "tool/ConvertCommand.h"
 #include "tool/ResultMeaning.h"
 #include "zk8_xml_conv.h"
 
 namespace {
 
-int Report(int result) {
-    if (result >= 0) return 0;
-    std::fprintf(stderr, "zk8conv: %s (%d)\n", ResultMeaning(result), result);
-    return 1;
+int Report(const CompleteOutput& outcome) {
+    if (!outcome.failure.empty()) {
+        std::fprintf(stderr, "zk8conv: %s\n", outcome.failure.c_str());
+        return 1;
+    }
+    if (outcome.result < 0) {
+        std::fprintf(stderr, "zk8conv: %s (%d)\n", ResultMeaning(outcome.result), outcome.result);
+        return 1;
+    }
+    return 0;
 }
 
 struct ConversionArguments {
@@ -41,16 +48,17 @@ void AddConversionOptions(CLI::App* command, ConversionArguments& args) {
 
 int Convert(bool toDevice, const ConversionArguments& args) {
     const char* in = args.input.c_str();
-    const char* out = args.output.c_str();
-    if (!args.ini.empty()) {
-        return Report(toDevice ? CustToZK8LibStd(in, out, args.workdir.c_str(), args.ini.c_str())
-                               : ZK8ToCustLibStd(in, out, args.workdir.c_str(), args.ini.c_str()));
-    }
-    if (!args.workdir.empty()) {
-        return Report(toDevice ? CustToZK8Ext(in, out, args.workdir.c_str())
-                               : ZK8ToCustExt(in, out, args.workdir.c_str()));
-    }
-    return Report(toDevice ? CustToZK8(in, out) : ZK8ToCust(in, out));
+    const char* workdir = args.workdir.c_str();
+    const char* ini = args.ini.c_str();
+    return Report(WriteComplete(args.output, !toDevice, [&](const char* out) {
+        if (!args.ini.empty()) {
+            return toDevice ? CustToZK8LibStd(in, out, workdir, ini) : ZK8ToCustLibStd(in, out, workdir, ini);
+        }
+        if (!args.workdir.empty()) {
+            return toDevice ? CustToZK8Ext(in, out, workdir) : ZK8ToCustExt(in, out, workdir);
+        }
+        return toDevice ? CustToZK8(in, out) : ZK8ToCust(in, out);
+    }));
 }
 
 }  // namespace
@@ -103,11 +111,7 @@ int main(int argc, char** argv) {
         // The library's list shows the dictionary of the last conversion;
         // this program has run none, so it builds the dictionary first.
         g_converter.BuildDictionary();
-        if (CreateTagList(tagListPath.c_str()) != 0) {
-            std::fprintf(stderr, "zk8conv: cannot write %s\n", tagListPath.c_str());
-            return 1;
-        }
-        return 0;
+        return Report(WriteComplete(tagListPath, false, CreateTagList));
     }
     if (check->parsed()) {
         const CheckDirection direction = checkDirection == "to-device"     ? CheckDirection::ToDevice

@@ -39,7 +39,8 @@ TEST(ToolTest, TagListIsNeverEmpty) {
 
     const CommandRun failed = RunCommand(kTool + " taglist " + (folder / "no/such/tags.txt"));
     EXPECT_EQ(failed.status, 1);
-    EXPECT_EQ(failed.output, "zk8conv: cannot write " + (folder / "no/such/tags.txt") + "\n");
+    EXPECT_EQ(failed.output,
+              "zk8conv: cannot write " + (folder / "no/such/tags.txt") + ": No such file or directory\n");
 }
 
 TEST(ToolTest, NegativeResultsAreExplained) {

@@ -1,0 +1,82 @@
+#include "tool/CompleteOutput.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+#include "dictionary/OutputFile.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char kStatusSuffix[] = "_Status.xml";
+
+// A hidden name in the output's own folder, so that the rename stays on one
+// file system; the process number keeps concurrent runs apart.
+std::string TemporaryName(const std::string& output) {
+    const fs::path path(output);
+    const std::string name = "." + path.filename().string() + ".zk8conv-" + std::to_string(getpid());
+    return (path.parent_path() / name).string();
+}
+
+// Something other than a regular file (a device, a pipe) is written in place.
+bool WritesInPlace(const std::string& output) {
+    std::error_code error;
+    const fs::file_status status = fs::status(output, error);
+    return fs::exists(status) && !fs::is_regular_file(status);
+}
+
+std::string Describe(const std::string& path, int error) {
+    return "cannot write " + path + ": " + std::strerror(error);
+}
+
+}  // namespace
+
+CompleteOutput WriteComplete(const std::string& output, bool withStatusFile,
+                             const std::function<int(const char* path)>& write) {
+    CompleteOutput outcome;
+    if (WritesInPlace(output)) {
+        outcome.result = write(output.c_str());
+        if (!OutputFailures().empty()) {
+            outcome.failure = Describe(OutputFailures().front().path, OutputFailures().front().error);
+        }
+        return outcome;
+    }
+
+    const std::string temporary = TemporaryName(output);
+    struct Pair {
+        std::string from, to;
+    };
+    std::vector<Pair> files{{temporary, output}};
+    if (withStatusFile) files.push_back({temporary + kStatusSuffix, output + kStatusSuffix});
+    auto removeTemporaries = [&files] {
+        for (const Pair& file : files) std::remove(file.from.c_str());
+    };
+
+    outcome.result = write(temporary.c_str());
+    if (!OutputFailures().empty()) {
+        const OutputFailure& first = OutputFailures().front();
+        for (const Pair& file : files) {
+            if (file.from == first.path) outcome.failure = Describe(file.to, first.error);
+        }
+        if (outcome.failure.empty()) outcome.failure = Describe(first.path, first.error);
+    }
+    if (outcome.result < 0 || !outcome.failure.empty()) {
+        removeTemporaries();
+        return outcome;
+    }
+    // The status file first: the output appearing is what tells that the
+    // conversion is complete.
+    for (auto file = files.rbegin(); file != files.rend(); ++file) {
+        if (std::rename(file->from.c_str(), file->to.c_str()) != 0) {
+            outcome.failure = Describe(file->to, errno);
+            removeTemporaries();
+            return outcome;
+        }
+    }
+    return outcome;
+}
