@@ -1,6 +1,7 @@
 // zk8conv: the converter's exported functions from the command line, plus a
 // check of what a conversion would lose and the conversion of many files.
 #include <cstdio>
+#include <new>
 #include <string>
 #include <thread>
 #include <vector>
@@ -61,6 +62,20 @@ int Convert(bool toDevice, const ConversionArguments& args) {
     }));
 }
 
+// Usage errors: a one-line hint on standard error and this exit status.
+const int kUsageError = 2;
+
+std::string VersionText() {
+    return std::string("zk8conv ") + ZK8_VERSION + " (XML to XmlTlv Converter " + ZK8_VERSION + ", pugixml " +
+           std::to_string(PUGIXML_VERSION / 1000) + "." + std::to_string(PUGIXML_VERSION % 1000 / 10) + ")";
+}
+
+// " SUBCOMMAND" when the error lies in a subcommand that was named, else "".
+std::string FailedCommand(const CLI::App& app) {
+    for (const CLI::App* command : app.get_subcommands()) return " " + command->get_name();
+    return "";
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -105,25 +120,47 @@ int main(int argc, char** argv) {
     convert->add_option("-j,--jobs", workers, "worker processes at a time")
         ->check(CLI::Range(1u, 256u));
 
-    CLI11_PARSE(app, argc, argv);
+    app.set_version_flag("--version", VersionText());
+    taglist->footer("Example:\n  zk8conv taglist tags.txt");
+    toDeviceCommand->footer(
+        "Example:\n  zk8conv to-device catalogue.xml catalogue_device.xml --workdir /var/log/zk8");
+    toCustomerCommand->footer(
+        "Example:\n  zk8conv to-customer reply.xml reply_customer.xml --workdir /var/log/zk8\n"
+        "  (also writes reply_customer.xml_Status.xml)");
+    check->footer("Example:\n  zk8conv check order.xml --json");
+    convert->footer("Example:\n  zk8conv convert --to customer --out-dir replies/ -j 4 incoming/*.xml");
 
-    if (taglist->parsed()) {
-        // The library's list shows the dictionary of the last conversion;
-        // this program has run none, so it builds the dictionary first.
-        g_converter.BuildDictionary();
-        return Report(WriteComplete(tagListPath, false, CreateTagList));
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::Success& request) {  // --help, --version
+        return app.exit(request);
+    } catch (const CLI::ParseError& error) {
+        std::fprintf(stderr, "zk8conv: %s (see zk8conv%s --help)\n", error.what(), FailedCommand(app).c_str());
+        return kUsageError;
     }
-    if (check->parsed()) {
-        const CheckDirection direction = checkDirection == "to-device"     ? CheckDirection::ToDevice
-                                         : checkDirection == "to-customer" ? CheckDirection::ToCustomer
-                                                                           : CheckDirection::Auto;
-        return RunCheck(checkInput, direction, checkJson);
+
+    // The exports catch their own failures; the check walks run here directly.
+    try {
+        if (taglist->parsed()) {
+            // The library's list shows the dictionary of the last conversion;
+            // this program has run none, so it builds the dictionary first.
+            g_converter.BuildDictionary();
+            return Report(WriteComplete(tagListPath, false, CreateTagList));
+        }
+        if (check->parsed()) {
+            const CheckDirection direction = checkDirection == "to-device"     ? CheckDirection::ToDevice
+                                             : checkDirection == "to-customer" ? CheckDirection::ToCustomer
+                                                                               : CheckDirection::Auto;
+            return RunCheck(checkInput, direction, checkJson);
+        }
+        if (convert->parsed()) {
+            return RunBatchConvert(batchTo == "device" ? BatchDirection::ToDevice : BatchDirection::ToCustomer,
+                                   batchInputs, outDir, workers);
+        }
+        const bool device = toDeviceCommand->parsed();
+        return Convert(device, device ? toDevice : toCustomer);
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "zk8conv: out of memory\n");
+        return 1;
     }
-    if (convert->parsed()) {
-        return RunBatchConvert(batchTo == "device" ? BatchDirection::ToDevice
-                                                   : BatchDirection::ToCustomer,
-                               batchInputs, outDir, workers);
-    }
-    const bool device = toDeviceCommand->parsed();
-    return Convert(device, device ? toDevice : toCustomer);
 }

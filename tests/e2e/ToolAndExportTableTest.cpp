@@ -76,4 +76,20 @@ TEST(ToolTest, ConvertsWithOptionsFromAnIniFile) {
     EXPECT_NE(RunCommand(kTool + " --help").output.find("to-customer"), std::string::npos);
 }
 
+TEST(ToolTest, UsageErrorsExitTwoWithAOneLineHint) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"", "zk8conv: A subcommand is required (see zk8conv --help)\n"},
+        {" to-device in.xml", "zk8conv: OUTPUT is required (see zk8conv to-device --help)\n"},
+        {" convert --to x a --out-dir d", "zk8conv: --to: x not in {device,customer} (see zk8conv convert --help)\n"},
+    };
+    for (const auto& [arguments, message] : cases) {
+        const CommandRun run = RunCommand(kTool + arguments);
+        EXPECT_EQ(run.status, 2) << arguments;
+        EXPECT_EQ(run.output, message);
+    }
+    const CommandRun version = RunCommand(kTool + " --version");
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.output, "zk8conv 2.2.55.1 (XML to XmlTlv Converter 2.2.55.1, pugixml 1.13)\n");
+}
+
 }  // namespace
