@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=("$@")
 if [ ${#packages[@]} -eq 0 ]; then
-  packages=(g++ cmake make libpugixml-dev libcli11-dev nlohmann-json3-dev libgtest-dev)
+  packages=(g++ cmake make libpugixml-dev libcli11-dev nlohmann-json3-dev libgtest-dev python3)
 fi
 
 missing=()
