@@ -1,12 +1,17 @@
 #!/usr/bin/env bash
 # Builds ZK8_XML_Conv.dll for 32-bit (i686) and 64-bit (x86-64) Windows with
-# mingw-w64 and runs the Windows tests: the export tables of both DLLs, and
-# the end-to-end checks of the 64-bit DLL under Wine, compared byte for byte
-# with the POSIX build. Installs the Debian packages it needs when missing.
+# mingw-w64, packs an integrator's kit of each, and runs the Windows tests of
+# both: the export table, the end-to-end checks under Wine (compared byte for
+# byte with the POSIX build) and a program built from the kit. The 64-bit DLL
+# runs under this machine's wine64, the 32-bit one under the 32-bit Wine of an
+# i386 Debian root. Installs the Debian packages it needs when missing.
 #
 #   build-win32/ZK8_XML_Conv.dll   the 32-bit DLL a Windows host loads
-#   build-win64/ZK8_XML_Conv.dll   the same for x86-64, tested under Wine
-#   build-wine/                    pugixml's source package and the Wine prefix
+#   build-win64/ZK8_XML_Conv.dll   the same for x86-64
+#   build-win32/ZK8_XML_Conv-sdk-win32.zip, build-win64/ZK8_XML_Conv-sdk-win64.zip
+#                                  the kits (scripts/windows-sdk.sh)
+#   build-wine/                    pugixml's source package, the Wine prefixes
+#                                  (prefix, prefix-i386) and the i386 root
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -14,7 +19,26 @@ root=$PWD
 sudo_cmd=()
 [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
 
-scripts/install-deps.sh g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine64 wine dpkg-dev
+scripts/install-deps.sh g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine64 wine dpkg-dev \
+  debootstrap zip unzip llvm
+
+# The i386 root with 32-bit Wine (kept between runs) is made in the
+# background, while the builds use the processors.
+i386_root=$root/build-wine/i386-root
+mkdir -p build-wine
+setsid scripts/windows-i386-root.sh "$i386_root" >build-wine/i386-root.out 2>&1 </dev/null &
+root_job=$!  # also the id of its process group
+wine_i386=(bash tests/windows/wine-i386.sh "$i386_root" "$root")
+cleanup() {
+  [ -n "$root_job" ] && kill -- -"$root_job" 2>/dev/null && wait "$root_job" 2>/dev/null
+  WINEPREFIX=$root/build-wine/prefix wineserver -k >/dev/null 2>&1
+  [ -f "$i386_root/.zk8-root-complete" ] &&
+    WINEPREFIX=$root/build-wine/prefix-i386 "${wine_i386[@]}" wineserver -k >/dev/null 2>&1
+  true
+}
+trap cleanup EXIT
+trap 'exit 1' INT TERM HUP
+
 # The POSIX tool, for the byte comparison.
 scripts/build.sh
 
@@ -50,26 +74,42 @@ configure() {  # configure FOLDER ARCHITECTURE [CMAKE ARGUMENT...]
   cmake -S . -B "$folder" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-$arch.cmake" \
     -DCMAKE_BUILD_TYPE=Release -DZK8_PUGIXML_SOURCE_DIR="$pugixml_source" "$@" >/dev/null
 }
-configure build-win32 i686
+configure build-win32 i686 -DZK8_WINE_PREFIX="$root/build-wine/prefix-i386" \
+  -DZK8_I386_ROOT="$i386_root" -DZK8_POSIX_TOOL="$root/build/zk8conv"
 configure build-win64 x86_64 -DZK8_WINE_PREFIX="$root/build-wine/prefix" \
   -DZK8_POSIX_TOOL="$root/build/zk8conv" -DZK8_OTHER_DLL="$root/build-win32/ZK8_XML_Conv.dll"
 cmake --build build-win32 -j"$(nproc)"
 cmake --build build-win64 -j"$(nproc)"
+scripts/windows-sdk.sh build-win32 i686
+scripts/windows-sdk.sh build-win64 x86_64
 
-# A Wine prefix of its own; its C:\ProgramData is the common application-data
-# folder the DLL uses.
-export WINEPREFIX=$root/build-wine/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  echo "Creating the Wine prefix"
-  wineboot -i >/dev/null 2>&1 </dev/null
-  wineserver -w
-fi
-# One Wine server for all the tests, stopped at the end. Wine's own services
-# start with it here, not inside a test, whose output they would hold open.
-wineserver -k >/dev/null 2>&1 || true
-wineserver -p >/dev/null 2>&1 </dev/null
-trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
-wine cmd /c exit >/dev/null 2>&1 </dev/null
+root_result=0
+wait "$root_job" || root_result=$?
+root_job=
+cat build-wine/i386-root.out
+[ "$root_result" -eq 0 ] || exit 1
 
-ctest --test-dir build-win32 --output-on-failure --timeout 120
+# A Wine prefix of its own for each Wine; its C:\ProgramData is the common
+# application-data folder the DLL uses. One Wine server for all the tests of
+# each, stopped at the end. Wine's own services start with it here, not
+# inside a test, whose output they would hold open.
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+start_wine() {  # start_wine PREFIX [WRAPPER...]
+  local prefix=$1
+  shift
+  export WINEPREFIX=$prefix
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "Creating the Wine prefix $WINEPREFIX"
+    "$@" wineboot -i >/dev/null 2>&1 </dev/null
+    "$@" wineserver -w
+  fi
+  "$@" wineserver -k >/dev/null 2>&1 || true
+  "$@" wineserver -p >/dev/null 2>&1 </dev/null
+  "$@" wine cmd /c exit >/dev/null 2>&1 </dev/null
+}
+start_wine "$root/build-wine/prefix"
+start_wine "$root/build-wine/prefix-i386" "${wine_i386[@]}"
+unset WINEPREFIX
+
+ctest --test-dir build-win32 --output-on-failure --timeout 300
 ctest --test-dir build-win64 -j"$(nproc)" --output-on-failure --timeout 300
