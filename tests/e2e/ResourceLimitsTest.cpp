@@ -49,6 +49,9 @@ struct MemoryCase {
     const char* smallOutput;  // ASCII text of the UTF-16 output after its mark
 };
 
+// By name: gtest would print the bytes of the struct, padding included.
+void PrintTo(const MemoryCase& c, std::ostream* out) { *out << c.name; }
+
 class AddressSpaceLimitTest : public testing::TestWithParam<MemoryCase> {};
 
 TEST_P(AddressSpaceLimitTest, TooLargeFailsThenTheHostConvertsTheNextFile) {
@@ -124,6 +127,8 @@ struct WriteCase {
     const char* blocked;  // a folder made in the way of a file, or ""
     const char* message;  // OUT and DIR are replaced
 };
+
+void PrintTo(const WriteCase& c, std::ostream* out) { *out << c.name; }
 
 class FailedWriteTest : public testing::TestWithParam<WriteCase> {};
 

@@ -48,6 +48,9 @@ struct Case {
     bool failAtTheLastAllocation;  // else at the first: the input's buffer
 };
 
+// By name: gtest would print the bytes of the struct, padding included.
+void PrintTo(const Case& c, std::ostream* out) { *out << c.name; }
+
 class FailedAllocationTest : public testing::TestWithParam<Case> {};
 
 TEST_P(FailedAllocationTest, CallFailsHoldsNothingAndTheNextCallWorks) {
