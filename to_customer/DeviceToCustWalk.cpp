@@ -1,8 +1,8 @@
 // Device XML to customer XML: one walk over the input tree, building the
 // customer document with list elements, records and fields.
-#include "dictionary/AllocationWatch.h"
-#include "dictionary/TransferHeader.h"
-#include "dictionary/XmlTlvConverter.h"
+#include "converter/AllocationWatch.h"
+#include "converter/TransferHeader.h"
+#include "converter/XmlTlvConverter.h"
 #include "exports/SettingsState.h"
 
 namespace {

@@ -2,9 +2,9 @@
 // device document element by element through the dictionary.
 #include <cstdio>
 
-#include "dictionary/AllocationWatch.h"
-#include "dictionary/TransferHeader.h"
-#include "dictionary/XmlTlvConverter.h"
+#include "converter/AllocationWatch.h"
+#include "converter/TransferHeader.h"
+#include "converter/XmlTlvConverter.h"
 #include "platform/Platform.h"
 
 namespace {

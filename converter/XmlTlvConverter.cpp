@@ -1,13 +1,13 @@
-#include "dictionary/XmlTlvConverter.h"
+#include "converter/XmlTlvConverter.h"
 
 #include <cstdio>
 #include <memory>
 #include <new>
 
-#include "dictionary/AllocationWatch.h"
-#include "dictionary/OutputFile.h"
-#include "dictionary/TransferHeader.h"
-#include "to_customer/ErrorTable.h"
+#include "converter/AllocationWatch.h"
+#include "converter/ErrorTable.h"
+#include "converter/OutputFile.h"
+#include "converter/TransferHeader.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 
 #include <pugixml.hpp>
 
-#include "dictionary/ConversionObserver.h"
+#include "converter/ConversionObserver.h"
 #include "dictionary/NameIndex.h"
 
 enum class ConversionDirection { ToCustomer, ToDevice };

@@ -3,7 +3,7 @@
 // for the input element's parent, unwinding the stack of open elements.
 #include <cstring>
 
-#include "dictionary/XmlTlvConverter.h"
+#include "converter/XmlTlvConverter.h"
 #include "exports/WorkingDirectory.h"
 #include "runlog/ZkLogFile.h"
 
