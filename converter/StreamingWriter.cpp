@@ -1,0 +1,325 @@
+#include "converter/StreamingWriter.h"
+
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "converter/XmlTlvConverter.h"
+
+CUtf16Output::CUtf16Output(const char* path) : m_path(path), m_buffer(new unsigned char[kBufferSize]) {
+    Unit(0xFEFF);
+}
+
+CUtf16Output::~CUtf16Output() {
+    if (!m_finished) Abandon();
+}
+
+void CUtf16Output::Ascii(const char* text) {
+    for (; *text != '\0'; ++text) Unit(static_cast<unsigned char>(*text));
+}
+
+// pugixml's UTF-8 decoding: a lead byte followed by its continuation bytes
+// is one character (no check for overlong forms or surrogates); any other
+// byte is dropped. Bytes dropped one at a time give the same result however
+// the text is split, so a text decoded alone gives the bytes it gives in
+// the whole document.
+void CUtf16Output::Text(const char* utf8) {
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(utf8);
+    auto continues = [](unsigned char byte) { return (byte & 0xC0) == 0x80; };
+    while (*p != 0) {
+        const std::uint32_t lead = *p;
+        if (lead < 0x80) {
+            Unit(lead);
+            p += 1;
+        } else if (lead - 0xC0 < 0x20 && continues(p[1])) {
+            Unit(((lead & ~0xC0u) << 6) | (p[1] & 0x3Fu));
+            p += 2;
+        } else if (lead - 0xE0 < 0x10 && continues(p[1]) && continues(p[2])) {
+            Unit(((lead & ~0xE0u) << 12) | ((p[1] & 0x3Fu) << 6) | (p[2] & 0x3Fu));
+            p += 3;
+        } else if (lead - 0xF0 < 0x08 && continues(p[1]) && continues(p[2]) && continues(p[3])) {
+            const std::uint32_t ch = ((lead & ~0xF0u) << 18) | ((p[1] & 0x3Fu) << 12) |
+                                     ((p[2] & 0x3Fu) << 6) | (p[3] & 0x3Fu);
+            Unit((0xD800 + ((ch - 0x10000) >> 10)) & 0xFFFF);
+            Unit((0xDC00 + ((ch - 0x10000) & 0x3FF)) & 0xFFFF);
+            p += 4;
+        } else {
+            p += 1;
+        }
+    }
+}
+
+void CUtf16Output::FlushBuffer() {
+    if (!m_file) m_file.reset(new COutputFile(m_path));
+    m_file->write(m_buffer.get(), m_used);
+    m_used = 0;
+}
+
+void CUtf16Output::Finish() {
+    FlushBuffer();
+    m_file->Close();
+    m_finished = true;
+}
+
+void CUtf16Output::Abandon() noexcept {
+    m_finished = true;
+    if (!m_file) return;
+    const bool opened = m_file->IsOpen();
+    m_file.reset();
+    // Only a file this call made or overwrote; a device or pipe stays.
+    struct stat facts;
+    if (opened && stat(m_path, &facts) == 0 && S_ISREG(facts.st_mode)) std::remove(m_path);
+}
+
+CStreamingWriter::CStreamingWriter(const char* path) : m_out(path) {}
+
+namespace {
+
+const char* OutputName(const char* name) { return *name != '\0' ? name : ":anonymous"; }
+
+}  // namespace
+
+void CStreamingWriter::CheckOpen(const OpenElement& open) {
+    if (open.node.last_attribute() != open.lastAttribute) m_changed = true;
+}
+
+bool CStreamingWriter::Unwritten(pugi::xml_node node) const {
+    return node == m_fresh || m_openSet.count(node.internal_object()) != 0;
+}
+
+void CStreamingWriter::PushOpen(pugi::xml_node element) {
+    m_open.push_back({element, element.last_attribute()});
+    m_openSet.insert(element.internal_object());
+}
+
+void CStreamingWriter::PopOpen(std::size_t depth) {
+    while (m_open.size() > depth) {
+        m_openSet.erase(m_open.back().node.internal_object());
+        m_open.pop_back();
+    }
+}
+
+void CStreamingWriter::WriteStartTag(pugi::xml_node element) {
+    m_out.Ascii("<");
+    m_out.Text(OutputName(element.name()));
+    for (pugi::xml_attribute attribute : element.attributes()) {
+        m_out.Ascii(" ");
+        m_out.Text(OutputName(attribute.name()));
+        m_out.Ascii("=\"");
+        m_out.Text(attribute.value());
+        m_out.Ascii("\"");
+    }
+}
+
+void CStreamingWriter::WriteEndTag(pugi::xml_node element) {
+    m_out.Ascii("</");
+    m_out.Text(OutputName(element.name()));
+    m_out.Ascii(">");
+}
+
+// Without recursion: a document may nest as deep as its input.
+void CStreamingWriter::WriteWhole(pugi::xml_node node) {
+    pugi::xml_node current = node;
+    for (;;) {
+        if (WriteNode(current)) {
+            current = current.first_child();
+            continue;
+        }
+        while (current != node && !current.next_sibling()) {
+            current = current.parent();
+            WriteEndTag(current);
+        }
+        if (current == node) return;
+        current = current.next_sibling();
+    }
+}
+
+// Writes a node without its children; true when an element's children are
+// to follow.
+bool CStreamingWriter::WriteNode(pugi::xml_node node) {
+    switch (node.type()) {
+    case pugi::node_element:
+        WriteStartTag(node);
+        if (!node.first_child()) {
+            m_out.Ascii("/>");
+            return false;
+        }
+        m_out.Ascii(">");
+        return true;
+    case pugi::node_pcdata:
+        m_out.Text(node.value());
+        return false;
+    case pugi::node_declaration:
+        m_out.Ascii("<?");
+        m_out.Text(OutputName(node.name()));
+        for (pugi::xml_attribute attribute : node.attributes()) {
+            m_out.Ascii(" ");
+            m_out.Text(OutputName(attribute.name()));
+            m_out.Ascii("=\"");
+            m_out.Text(attribute.value());
+            m_out.Ascii("\"");
+        }
+        m_out.Ascii("?>");
+        return false;
+    default:
+        // No walk makes other nodes; should one appear, the whole
+        // document is saved instead.
+        m_changed = true;
+        return false;
+    }
+}
+
+// Closes the open elements from the given depth down: what each holds after
+// its open child, then its end tag.
+void CStreamingWriter::CloseOpen(std::size_t depth) {
+    for (std::size_t level = m_open.size(); level-- > depth;) {
+        const pugi::xml_node element = m_open[level].node;
+        CheckOpen(m_open[level]);
+        pugi::xml_node child =
+            level + 1 < m_open.size() ? m_open[level + 1].node.next_sibling() : element.first_child();
+        for (; child; child = child.next_sibling()) WriteWhole(child);
+        WriteEndTag(element);
+    }
+    PopOpen(depth);
+}
+
+// Writes what follows the start tags already out, down the last path of the
+// document. Unless final, the last child of each level stays: its start tag
+// is written once it has a child of its own, and its children are handled
+// alike; an element without children yet is left as it is.
+void CStreamingWriter::Emit(pugi::xml_document& document, bool final) {
+    if (final) {
+        for (pugi::xml_node child = document.first_child(); child; child = child.next_sibling()) {
+            if (!m_open.empty() && child == m_open[0].node) CloseOpen(0);
+            else WriteWhole(child);
+        }
+        return;
+    }
+    pugi::xml_node parent = document;
+    std::size_t depth = 0;
+    pugi::xml_node child = parent.first_child();
+    while (child) {
+        const pugi::xml_node next = child.next_sibling();
+        const bool open = depth < m_open.size() && m_open[depth].node == child;
+        if (open) CheckOpen(m_open[depth]);
+        if (!next && (open || child.type() == pugi::node_element)) {
+            if (!open) {
+                if (!child.first_child()) {
+                    m_fresh = child;
+                    return;
+                }
+                WriteStartTag(child);
+                m_out.Ascii(">");
+                PushOpen(child);
+            }
+            parent = child;
+            ++depth;
+            child = parent.first_child();
+            continue;
+        }
+        if (open) CloseOpen(depth);
+        else WriteWhole(child);
+        if (depth == 0 && child.type() == pugi::node_element) m_topLevelClosed = true;
+        m_written.push_back(child);
+        child = next;
+    }
+}
+
+pugi::xml_node CStreamingWriter::StandIn(pugi::xml_node node) {
+    // The ancestors without a stand-in of this flush, nearest first.
+    std::vector<pugi::xml_node> chain;
+    pugi::xml_node parent = m_standIns;
+    for (pugi::xml_node at = node; at.type() != pugi::node_document; at = at.parent()) {
+        const auto known = m_standInOf.find(at.internal_object());
+        if (known != m_standInOf.end()) {
+            parent = pugi::xml_node(known->second);
+            break;
+        }
+        chain.push_back(at);
+    }
+    for (std::size_t i = chain.size(); i-- > 0;) {
+        const pugi::xml_node original = chain[i];
+        const char* name = original.name();
+        pugi::xml_node standIn;
+        for (pugi::xml_node child : parent.children()) {
+            if (child.type() == original.type() && std::strcmp(child.name(), name) == 0) {
+                standIn = child;
+                break;
+            }
+        }
+        if (!standIn) {
+            standIn = parent.append_child(original.type());
+            standIn.set_name(name);
+            m_standInSet.insert(standIn.internal_object());
+            ++m_standInCount;
+        }
+        m_standInOf.emplace(original.internal_object(), standIn.internal_object());
+        parent = standIn;
+    }
+    return parent;
+}
+
+bool CStreamingWriter::IsStandIn(pugi::xml_node node) const {
+    return m_standInSet.count(node.internal_object()) != 0;
+}
+
+void CStreamingWriter::MoveHandle(pugi::xml_node& handle) {
+    if (!handle || IsStandIn(handle) || Unwritten(handle)) return;
+    handle = StandIn(handle);
+}
+
+void CStreamingWriter::Flush(CXmlTlvConverter& converter, pugi::xml_document& document) {
+    m_fresh = pugi::xml_node();
+    Emit(document, false);
+
+    m_standInOf.clear();
+    MoveHandle(converter.m_listNode);
+    MoveHandle(converter.m_outputRoot);
+    MoveHandle(converter.m_recordNode);
+    MoveHandle(converter.m_fieldNode);
+    // Stack entries below the settled mark are as the last flush left them:
+    // stand-ins, or the few that were still in the document then.
+    std::deque<pugi::xml_node>& stack = converter.m_openNodes;
+    const std::size_t settled = std::min(converter.m_openNodesSettled, stack.size());
+    std::vector<std::size_t> kept;
+    auto move = [&](std::size_t index) {
+        MoveHandle(stack[index]);
+        if (stack[index] && !IsStandIn(stack[index])) kept.push_back(index);
+    };
+    for (std::size_t index : m_openNodesKept) {
+        if (index < settled) move(index);
+    }
+    for (std::size_t index = settled; index < stack.size(); ++index) move(index);
+    m_openNodesKept.swap(kept);
+    converter.m_openNodesSettled = stack.size();
+
+    for (pugi::xml_node node : m_written) node.parent().remove_child(node);
+    m_written.clear();
+}
+
+bool CStreamingWriter::StandInsUnchanged() {
+    std::size_t elements = 0;
+    bool other = false;
+    struct Counter : pugi::xml_tree_walker {
+        std::size_t* elements;
+        bool* other;
+        bool for_each(pugi::xml_node& node) override {
+            if (node.type() != pugi::node_element || node.first_attribute()) *other = true;
+            ++*elements;
+            return true;
+        }
+    } counter;
+    counter.elements = &elements;
+    counter.other = &other;
+    m_standIns.traverse(counter);
+    return !other && elements == m_standInCount;
+}
+
+bool CStreamingWriter::Finish(CXmlTlvConverter&, pugi::xml_document& document) {
+    if (m_changed || !StandInsUnchanged()) return false;
+    Emit(document, true);
+    if (m_changed) return false;
+    m_out.Finish();
+    return true;
+}
