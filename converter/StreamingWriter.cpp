@@ -84,8 +84,27 @@ void CStreamingWriter::CheckOpen(const OpenElement& open) {
     if (open.node.last_attribute() != open.lastAttribute) m_changed = true;
 }
 
-bool CStreamingWriter::Unwritten(pugi::xml_node node) const {
-    return node == m_fresh || m_openSet.count(node.internal_object()) != 0;
+// Written in this flush: inside a subtree written whole. The answer is
+// kept for every element on the way up.
+bool CStreamingWriter::Written(pugi::xml_node node) {
+    std::vector<pugi::xml_node_struct*> chain;
+    bool written = false;
+    for (pugi::xml_node at = node; at.type() != pugi::node_document; at = at.parent()) {
+        pugi::xml_node_struct* const key = at.internal_object();
+        const auto known = m_writtenOf.find(key);
+        if (known != m_writtenOf.end()) {
+            written = known->second;
+            break;
+        }
+        chain.push_back(key);
+        if (m_writtenSet.count(key) != 0) {
+            written = true;
+            break;
+        }
+        if (m_openSet.count(key) != 0) break;
+    }
+    for (pugi::xml_node_struct* key : chain) m_writtenOf.emplace(key, written);
+    return written;
 }
 
 void CStreamingWriter::PushOpen(pugi::xml_node element) {
@@ -184,10 +203,11 @@ void CStreamingWriter::CloseOpen(std::size_t depth) {
     PopOpen(depth);
 }
 
-// Writes what follows the start tags already out, down the last path of the
-// document. Unless final, the last child of each level stays: its start tag
-// is written once it has a child of its own, and its children are handled
-// alike; an element without children yet is left as it is.
+// Writes the document down to the first element the walk may still append
+// to, or that holds one: the elements the converter's handles point to and
+// the top of its stack of open elements. Such an element gets its start tag
+// once it has a child; its children are handled alike, and what follows it
+// waits for the next flush. Unless final: then everything is written.
 void CStreamingWriter::Emit(pugi::xml_document& document, bool final) {
     if (final) {
         for (pugi::xml_node child = document.first_child(); child; child = child.next_sibling()) {
@@ -203,12 +223,9 @@ void CStreamingWriter::Emit(pugi::xml_document& document, bool final) {
         const pugi::xml_node next = child.next_sibling();
         const bool open = depth < m_open.size() && m_open[depth].node == child;
         if (open) CheckOpen(m_open[depth]);
-        if (!next && (open || child.type() == pugi::node_element)) {
+        if (m_live.count(child.internal_object()) != 0) {
             if (!open) {
-                if (!child.first_child()) {
-                    m_fresh = child;
-                    return;
-                }
+                if (!child.first_child()) return;
                 WriteStartTag(child);
                 m_out.Ascii(">");
                 PushOpen(child);
@@ -222,7 +239,14 @@ void CStreamingWriter::Emit(pugi::xml_document& document, bool final) {
         else WriteWhole(child);
         if (depth == 0 && child.type() == pugi::node_element) m_topLevelClosed = true;
         m_written.push_back(child);
+        m_writtenSet.insert(child.internal_object());
         child = next;
+    }
+}
+
+void CStreamingWriter::MarkLive(pugi::xml_node node) {
+    for (; node && node.type() != pugi::node_document; node = node.parent()) {
+        if (!m_live.insert(node.internal_object()).second) return;
     }
 }
 
@@ -265,15 +289,23 @@ bool CStreamingWriter::IsStandIn(pugi::xml_node node) const {
 }
 
 void CStreamingWriter::MoveHandle(pugi::xml_node& handle) {
-    if (!handle || IsStandIn(handle) || Unwritten(handle)) return;
+    if (!handle || IsStandIn(handle) || !Written(handle)) return;
     handle = StandIn(handle);
 }
 
 void CStreamingWriter::Flush(CXmlTlvConverter& converter, pugi::xml_document& document) {
-    m_fresh = pugi::xml_node();
+    m_live.clear();
+    for (pugi::xml_node handle : {converter.m_listNode, converter.m_outputRoot, converter.m_recordNode,
+                                  converter.m_fieldNode}) {
+        if (!IsStandIn(handle)) MarkLive(handle);
+    }
+    if (!converter.m_openNodes.empty() && !IsStandIn(converter.m_openNodes.back())) {
+        MarkLive(converter.m_openNodes.back());
+    }
     Emit(document, false);
 
     m_standInOf.clear();
+    m_writtenOf.clear();
     MoveHandle(converter.m_listNode);
     MoveHandle(converter.m_outputRoot);
     MoveHandle(converter.m_recordNode);
@@ -296,6 +328,7 @@ void CStreamingWriter::Flush(CXmlTlvConverter& converter, pugi::xml_document& do
 
     for (pugi::xml_node node : m_written) node.parent().remove_child(node);
     m_written.clear();
+    m_writtenSet.clear();
 }
 
 bool CStreamingWriter::StandInsUnchanged() {

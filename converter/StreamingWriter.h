@@ -3,16 +3,17 @@
 //
 // The walks append every output node to an element that one of the
 // converter's handles points to (the list, root, record and field nodes and
-// the stack of open elements). At a flush, the writer writes everything but
-// the last path of the document (the root, its last child, that child's last
-// child and so on), whose start tags it writes as soon as they have a child,
-// and frees what it wrote. A handle that pointed into the written part is
-// moved to a stand-in element of the same name under a stand-in parent of
-// its parent's name (the alignment reads no more of it); stand-ins for the
-// same names are shared. Appending to a stand-in, or an attribute to an
-// element whose start tag is out, would have to change bytes already
-// written: Finish then reports the output as not written, and the caller
-// builds the whole document instead.
+// the stack of open elements). At a flush, the writer writes the document in
+// order down to the first element the walk may still append to (a handle's
+// element, the top of the stack) or that holds one; such elements get their
+// start tags once they have a child, and what follows them waits. What was
+// written is freed. A handle that pointed into the written part (an entry
+// deeper in the stack) is moved to a stand-in element of the same name under
+// a stand-in parent of its parent's name: the alignment reads no more of it;
+// stand-ins for the same names are shared. Appending to a stand-in, or an
+// attribute to an element whose start tag is out, would have to change bytes
+// already written: Finish then reports the output as not written, and the
+// caller builds the whole document instead.
 //
 // The bytes are those of SaveConversionOutput: UTF-16LE with byte-order mark,
 // raw, texts unescaped, `<a/>` for an element without children, ":anonymous"
@@ -84,7 +85,7 @@ public:
     // Whether a top-level element has been written whole (the device walk
     // appends to its first `dat` at the end).
     bool TopLevelClosed() const { return m_topLevelClosed; }
-    // How many elements of the last path have their start tags out.
+    // How many elements have their start tags out, their end tags not.
     std::size_t OpenDepth() const { return m_open.size(); }
     void MarkChanged() { m_changed = true; }
 
@@ -103,17 +104,21 @@ private:
     void CheckOpen(const OpenElement& open);
     void PushOpen(pugi::xml_node element);
     void PopOpen(std::size_t depth);
-    bool Unwritten(pugi::xml_node node) const;
+    bool Written(pugi::xml_node node);
+    void MarkLive(pugi::xml_node node);
     bool IsStandIn(pugi::xml_node node) const;
     pugi::xml_node StandIn(pugi::xml_node node);
     void MoveHandle(pugi::xml_node& handle);
     bool StandInsUnchanged();
 
     CUtf16Output m_out;
-    std::vector<OpenElement> m_open;   // the last path, start tags written
+    std::vector<OpenElement> m_open;   // start tags written, each the first child of the one before
     std::unordered_set<pugi::xml_node_struct*> m_openSet;
-    pugi::xml_node m_fresh;            // its element without children yet
+    // This flush: what the walk may still append to, and what was written.
+    std::unordered_set<pugi::xml_node_struct*> m_live;
     std::vector<pugi::xml_node> m_written;
+    std::unordered_set<pugi::xml_node_struct*> m_writtenSet;
+    std::unordered_map<pugi::xml_node_struct*, bool> m_writtenOf;
     pugi::xml_document m_standIns;
     std::size_t m_standInCount = 0;
     std::unordered_set<pugi::xml_node_struct*> m_standInSet;

@@ -103,10 +103,11 @@ void CXmlTlvConverter::ReleaseRunMemory() noexcept {
 }
 
 bool CXmlTlvConverter::StreamsOutput() {
-    const char* check = std::getenv("ZK8_OUTPUT_CHECK");
-    if (check == nullptr) return true;
-    if (std::strcmp(check, "every-node") == 0) m_flushEvery = 1;
-    return std::strcmp(check, "reference") != 0;
+    if (const char* check = std::getenv("ZK8_OUTPUT_CHECK")) {
+        if (std::strcmp(check, "every-node") == 0) m_flushEvery = 1;
+        if (std::strcmp(check, "reference") == 0) m_flushEvery = 0;
+    }
+    return m_flushEvery != 0;
 }
 
 void CXmlTlvConverter::FlushOutput() {

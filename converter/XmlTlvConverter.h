@@ -65,9 +65,9 @@ public:
         if (m_writer != nullptr && ++m_nodesSinceFlush >= m_flushAfter) FlushOutput();
     }
     void FlushOutput();
-    // Whether this call streams its output; ZK8_OUTPUT_CHECK (set only by
-    // test runs) asks for the whole-document path ("reference") or for a
-    // flush after every node ("every-node").
+    // Whether this call streams its output (m_flushEvery not 0);
+    // ZK8_OUTPUT_CHECK, set only by test runs, asks for the whole-document
+    // path ("reference") or for a flush after every node ("every-node").
     bool StreamsOutput();
 
     // Customer XML to device XML.
@@ -156,7 +156,7 @@ public:
     ConversionObserver* m_observer = nullptr;
 
     // The writer of a streamed walk, null otherwise; flushes every
-    // m_flushEvery nodes. Entries of m_openNodes below m_openNodesSettled
+    // m_flushEvery nodes (0: the document is built whole). Entries of m_openNodes below m_openNodesSettled
     // are as the last flush left them.
     CStreamingWriter* m_writer = nullptr;
     pugi::xml_document* m_writerDocument = nullptr;
