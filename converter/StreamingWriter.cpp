@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -15,9 +16,7 @@ CUtf16Output::~CUtf16Output() {
     if (!m_finished) Abandon();
 }
 
-void CUtf16Output::Ascii(const char* text) {
-    for (; *text != '\0'; ++text) Unit(static_cast<unsigned char>(*text));
-}
+void CUtf16Output::Ascii(const char* text) { Text(text); }
 
 // pugixml's UTF-8 decoding: a lead byte followed by its continuation bytes
 // is one character (no check for overlong forms or surrogates); any other
@@ -27,11 +26,21 @@ void CUtf16Output::Ascii(const char* text) {
 void CUtf16Output::Text(const char* utf8) {
     const unsigned char* p = reinterpret_cast<const unsigned char*>(utf8);
     auto continues = [](unsigned char byte) { return (byte & 0xC0) == 0x80; };
-    while (*p != 0) {
+    for (;;) {
+        // A run of ASCII, as far as the buffer has room.
+        unsigned char* out = m_buffer.get() + m_used;
+        const std::size_t room = (kBufferSize - m_used) / 2;
+        std::size_t n = 0;
+        for (; n < room && p[n] != 0 && p[n] < 0x80; ++n) {
+            out[2 * n] = p[n];
+            out[2 * n + 1] = 0;
+        }
+        m_used += 2 * n;
+        p += n;
+        if (*p == 0) return;
         const std::uint32_t lead = *p;
         if (lead < 0x80) {
-            Unit(lead);
-            p += 1;
+            FlushBuffer();
         } else if (lead - 0xC0 < 0x20 && continues(p[1])) {
             Unit(((lead & ~0xC0u) << 6) | (p[1] & 0x3Fu));
             p += 2;
@@ -47,6 +56,18 @@ void CUtf16Output::Text(const char* utf8) {
         } else {
             p += 1;
         }
+    }
+}
+
+void CUtf16Output::write(const void* data, std::size_t size) {
+    const unsigned char* bytes = static_cast<const unsigned char*>(data);
+    while (size > 0) {
+        if (m_used == kBufferSize) FlushBuffer();
+        const std::size_t part = std::min(size, kBufferSize - m_used);
+        std::memcpy(m_buffer.get() + m_used, bytes, part);
+        m_used += part;
+        bytes += part;
+        size -= part;
     }
 }
 
@@ -72,6 +93,43 @@ void CUtf16Output::Abandon() noexcept {
     if (opened && stat(m_path, &facts) == 0 && S_ISREG(facts.st_mode)) std::remove(m_path);
 }
 
+void CNodeTable::Clear() {
+    m_count = 0;
+    if (++m_generation != 0) return;
+    for (Slot& slot : m_slots) slot.generation = 0;
+    m_generation = 1;
+}
+
+std::size_t CNodeTable::SlotOf(const void* key) const {
+    const std::size_t mask = m_slots.size() - 1;
+    std::size_t i = static_cast<std::size_t>((reinterpret_cast<std::uintptr_t>(key) >> 4) * 0x9E3779B97F4A7C15ull >> 20) & mask;
+    while (m_slots[i].generation == m_generation && m_slots[i].key != key) i = (i + 1) & mask;
+    return i;
+}
+
+const std::uintptr_t* CNodeTable::Find(const void* key) const {
+    if (m_slots.empty()) return nullptr;
+    const Slot& slot = m_slots[SlotOf(key)];
+    return slot.generation == m_generation ? &slot.value : nullptr;
+}
+
+void CNodeTable::Insert(const void* key, std::uintptr_t value) {
+    if (2 * (m_count + 1) > m_slots.size()) {
+        std::vector<Slot> old;
+        old.swap(m_slots);
+        const std::uint32_t generation = m_generation;
+        m_slots.assign(old.empty() ? 1024 : 2 * old.size(), Slot{nullptr, 0, 0});
+        m_generation = 1;
+        m_count = 0;
+        for (const Slot& slot : old) {
+            if (slot.generation == generation) Insert(slot.key, slot.value);
+        }
+    }
+    Slot& slot = m_slots[SlotOf(key)];
+    if (slot.generation != m_generation) ++m_count;
+    slot = Slot{key, value, m_generation};
+}
+
 CStreamingWriter::CStreamingWriter(const char* path) : m_out(path) {}
 
 namespace {
@@ -87,23 +145,19 @@ void CStreamingWriter::CheckOpen(const OpenElement& open) {
 // Written in this flush: inside a subtree written whole. The answer is
 // kept for every element on the way up.
 bool CStreamingWriter::Written(pugi::xml_node node) {
-    std::vector<pugi::xml_node_struct*> chain;
+    std::vector<pugi::xml_node_struct*>& chain = m_chain;
+    chain.clear();
     bool written = false;
     for (pugi::xml_node at = node; at.type() != pugi::node_document; at = at.parent()) {
         pugi::xml_node_struct* const key = at.internal_object();
-        const auto known = m_writtenOf.find(key);
-        if (known != m_writtenOf.end()) {
-            written = known->second;
+        if (const std::uintptr_t* known = m_writtenOf.Find(key)) {
+            written = *known != 0;
             break;
         }
         chain.push_back(key);
-        if (m_writtenSet.count(key) != 0) {
-            written = true;
-            break;
-        }
         if (m_openSet.count(key) != 0) break;
     }
-    for (pugi::xml_node_struct* key : chain) m_writtenOf.emplace(key, written);
+    for (pugi::xml_node_struct* key : chain) m_writtenOf.Insert(key, written ? 1 : 0);
     return written;
 }
 
@@ -137,56 +191,18 @@ void CStreamingWriter::WriteEndTag(pugi::xml_node element) {
     m_out.Ascii(">");
 }
 
-// Without recursion: a document may nest as deep as its input.
+// pugixml's own printing of the node, with the conversion's format: the
+// bytes it has in the saved document (its UTF-8 decoding drops bytes one
+// at a time, so a node printed alone decodes as it does in the whole).
 void CStreamingWriter::WriteWhole(pugi::xml_node node) {
-    pugi::xml_node current = node;
-    for (;;) {
-        if (WriteNode(current)) {
-            current = current.first_child();
-            continue;
-        }
-        while (current != node && !current.next_sibling()) {
-            current = current.parent();
-            WriteEndTag(current);
-        }
-        if (current == node) return;
-        current = current.next_sibling();
-    }
-}
-
-// Writes a node without its children; true when an element's children are
-// to follow.
-bool CStreamingWriter::WriteNode(pugi::xml_node node) {
-    switch (node.type()) {
-    case pugi::node_element:
-        WriteStartTag(node);
-        if (!node.first_child()) {
-            m_out.Ascii("/>");
-            return false;
-        }
-        m_out.Ascii(">");
-        return true;
-    case pugi::node_pcdata:
-        m_out.Text(node.value());
-        return false;
-    case pugi::node_declaration:
-        m_out.Ascii("<?");
-        m_out.Text(OutputName(node.name()));
-        for (pugi::xml_attribute attribute : node.attributes()) {
-            m_out.Ascii(" ");
-            m_out.Text(OutputName(attribute.name()));
-            m_out.Ascii("=\"");
-            m_out.Text(attribute.value());
-            m_out.Ascii("\"");
-        }
-        m_out.Ascii("?>");
-        return false;
-    default:
-        // No walk makes other nodes; should one appear, the whole
-        // document is saved instead.
+    const pugi::xml_node_type type = node.type();
+    if (type != pugi::node_element && type != pugi::node_pcdata && type != pugi::node_declaration) {
+        // No walk makes other nodes; should one appear, the whole document
+        // is saved instead.
         m_changed = true;
-        return false;
+        return;
     }
+    node.print(m_out, PUGIXML_TEXT(""), pugi::format_raw | pugi::format_no_escapes, pugi::encoding_utf16_le);
 }
 
 // Closes the open elements from the given depth down: what each holds after
@@ -239,7 +255,7 @@ void CStreamingWriter::Emit(pugi::xml_document& document, bool final) {
         else WriteWhole(child);
         if (depth == 0 && child.type() == pugi::node_element) m_topLevelClosed = true;
         m_written.push_back(child);
-        m_writtenSet.insert(child.internal_object());
+        m_writtenOf.Insert(child.internal_object(), 1);
         child = next;
     }
 }
@@ -255,9 +271,8 @@ pugi::xml_node CStreamingWriter::StandIn(pugi::xml_node node) {
     std::vector<pugi::xml_node> chain;
     pugi::xml_node parent = m_standIns;
     for (pugi::xml_node at = node; at.type() != pugi::node_document; at = at.parent()) {
-        const auto known = m_standInOf.find(at.internal_object());
-        if (known != m_standInOf.end()) {
-            parent = pugi::xml_node(known->second);
+        if (const std::uintptr_t* known = m_standInOf.Find(at.internal_object())) {
+            parent = pugi::xml_node(reinterpret_cast<pugi::xml_node_struct*>(*known));
             break;
         }
         chain.push_back(at);
@@ -278,7 +293,7 @@ pugi::xml_node CStreamingWriter::StandIn(pugi::xml_node node) {
             m_standInSet.insert(standIn.internal_object());
             ++m_standInCount;
         }
-        m_standInOf.emplace(original.internal_object(), standIn.internal_object());
+        m_standInOf.Insert(original.internal_object(), reinterpret_cast<std::uintptr_t>(standIn.internal_object()));
         parent = standIn;
     }
     return parent;
@@ -304,8 +319,6 @@ void CStreamingWriter::Flush(CXmlTlvConverter& converter, pugi::xml_document& do
     }
     Emit(document, false);
 
-    m_standInOf.clear();
-    m_writtenOf.clear();
     MoveHandle(converter.m_listNode);
     MoveHandle(converter.m_outputRoot);
     MoveHandle(converter.m_recordNode);
@@ -328,7 +341,8 @@ void CStreamingWriter::Flush(CXmlTlvConverter& converter, pugi::xml_document& do
 
     for (pugi::xml_node node : m_written) node.parent().remove_child(node);
     m_written.clear();
-    m_writtenSet.clear();
+    m_writtenOf.Clear();
+    m_standInOf.Clear();
 }
 
 bool CStreamingWriter::StandInsUnchanged() {

@@ -24,7 +24,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -38,10 +37,10 @@ class CXmlTlvConverter;
 // small output is written in one go, as before). A writer that is not
 // finished removes the file it opened: a call that fails never leaves a
 // part that could pass for a whole output.
-class CUtf16Output {
+class CUtf16Output : public pugi::xml_writer {
 public:
     explicit CUtf16Output(const char* path);
-    ~CUtf16Output();
+    ~CUtf16Output() override;
     CUtf16Output(const CUtf16Output&) = delete;
     CUtf16Output& operator=(const CUtf16Output&) = delete;
 
@@ -49,6 +48,8 @@ public:
     void Ascii(const char* text);
     // A name or text as pugixml holds it (UTF-8).
     void Text(const char* utf8);
+    // Bytes already UTF-16LE (pugixml printing a node).
+    void write(const void* data, std::size_t size) override;
     void Finish();
     // Closes and removes what was written.
     void Abandon() noexcept;
@@ -67,6 +68,27 @@ private:
     std::size_t m_used = 0;
     std::unique_ptr<COutputFile> m_file;
     bool m_finished = false;
+};
+
+// Node pointers to values for the length of one flush: open addressing,
+// emptied by starting a new generation, no allocation once grown.
+class CNodeTable {
+public:
+    void Clear();
+    // The value, or null when the key is not in the table.
+    const std::uintptr_t* Find(const void* key) const;
+    void Insert(const void* key, std::uintptr_t value);
+
+private:
+    struct Slot {
+        const void* key;
+        std::uintptr_t value;
+        std::uint32_t generation;
+    };
+    std::size_t SlotOf(const void* key) const;
+    std::vector<Slot> m_slots;
+    std::size_t m_count = 0;
+    std::uint32_t m_generation = 1;
 };
 
 class CStreamingWriter {
@@ -98,7 +120,6 @@ private:
     void Emit(pugi::xml_document& document, bool final);
     void CloseOpen(std::size_t depth);
     void WriteStartTag(pugi::xml_node element);
-    bool WriteNode(pugi::xml_node node);
     void WriteWhole(pugi::xml_node node);
     void WriteEndTag(pugi::xml_node element);
     void CheckOpen(const OpenElement& open);
@@ -117,12 +138,12 @@ private:
     // This flush: what the walk may still append to, and what was written.
     std::unordered_set<pugi::xml_node_struct*> m_live;
     std::vector<pugi::xml_node> m_written;
-    std::unordered_set<pugi::xml_node_struct*> m_writtenSet;
-    std::unordered_map<pugi::xml_node_struct*, bool> m_writtenOf;
+    CNodeTable m_writtenOf;  // 1: written whole, 0: not (or still held)
+    std::vector<pugi::xml_node_struct*> m_chain;
     pugi::xml_document m_standIns;
     std::size_t m_standInCount = 0;
     std::unordered_set<pugi::xml_node_struct*> m_standInSet;
-    std::unordered_map<pugi::xml_node_struct*, pugi::xml_node_struct*> m_standInOf;  // this flush
+    CNodeTable m_standInOf;  // this flush
     std::vector<std::size_t> m_openNodesKept;  // stack entries below the settled mark still in the document
     bool m_topLevelClosed = false;
     bool m_changed = false;
