@@ -189,6 +189,28 @@ int ChildMain(int argc, char** argv) {
         std::printf("%.6f %ld\n", seconds(start, loaded) + seconds(built, Clock::now()), PeakRssKilobytes());
         return 0;
     }
+    if (mode == "strict" && argc == 6) {
+        // The strict floor: the input loaded with the conversion's parse
+        // options and that same document saved as UTF-16, nothing more.
+        const auto start = Clock::now();
+        pugi::xml_document document;
+        document.load_file(argv[4], kParseOptions, pugi::encoding_auto);
+        FloorSave(document, argv[5]);
+        std::printf("%.6f %ld\n", seconds(start, Clock::now()), PeakRssKilobytes());
+        return 0;
+    }
+    if (mode == "strict-repeat" && argc == 7) {
+        // The strict floor COUNT times in one process.
+        const long count = std::atol(argv[6]);
+        const auto start = Clock::now();
+        for (long i = 0; i < count; ++i) {
+            pugi::xml_document document;
+            document.load_file(argv[4], kParseOptions, pugi::encoding_auto);
+            FloorSave(document, argv[5]);
+        }
+        std::printf("%.6f %ld\n", seconds(start, Clock::now()), PeakRssKilobytes());
+        return 0;
+    }
     if (mode == "repeat" && argc == 8) {
         // Converts the same input COUNT times in one process and reports the
         // resident memory after the first and after the last conversion.

@@ -67,4 +67,7 @@ int ChildMain(int argc, char** argv);
 // input sizes in MB and shapes of input.
 int MemoryMain(const std::string& self, const std::vector<double>& sizes, const std::vector<Shape>& shapes);
 
+// The goals against the strict floor (see MemoryProfile.cpp), `runs` runs each.
+int GoalsMain(const std::string& self, const std::vector<double>& sizes, int runs);
+
 }  // namespace bench

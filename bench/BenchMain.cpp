@@ -6,6 +6,8 @@
 //   zk8bench --memory [--scratch DIR] [--sizes 1,3,10,30,100]
 //            [--shapes mixed,alternating,deep,unknown,openstack] [--keep]
 //       figure 4: peak memory and time per MB, each run in a fresh process
+//   zk8bench --goals [--scratch DIR] [--sizes 10,50,100] [--runs 3]
+//       the goals against the strict floor: large files, 2000 single records
 //
 // Every comparison runs both sides in the same iteration, one after the
 // other, so that their ratio holds on a noisy machine. Generated inputs and
@@ -279,6 +281,8 @@ int main(int argc, char** argv) {
     std::vector<double> sizes;
     std::vector<Shape> shapes = {Shape::Mixed, Shape::Alternating, Shape::Deep, Shape::Unknown, Shape::OpenStack};
     bool memory = false;
+    bool goals = false;
+    int runs = 3;
     bool keep = false;
     std::vector<char*> rest = {argv[0]};
     for (int i = 1; i < argc; ++i) {
@@ -298,13 +302,20 @@ int main(int argc, char** argv) {
             }
         } else if (std::strcmp(argv[i], "--memory") == 0) {
             memory = true;
+        } else if (std::strcmp(argv[i], "--goals") == 0) {
+            goals = true;
+        } else if (std::strcmp(argv[i], "--runs") == 0 && i + 1 < argc) {
+            runs = std::atoi(argv[++i]);
         } else if (std::strcmp(argv[i], "--keep") == 0) {
             keep = true;
         } else {
             rest.push_back(argv[i]);
         }
     }
-    if (sizes.empty()) sizes = memory ? std::vector<double>{1, 3, 10, 30, 100} : std::vector<double>{1, 10, 100};
+    if (sizes.empty()) {
+        sizes = memory ? std::vector<double>{1, 3, 10, 30, 100}
+                       : goals ? std::vector<double>{10, 50, 100} : std::vector<double>{1, 10, 100};
+    }
 
     Scratch::Init(scratch);
     Scratch::SetLoggingLevel(1);
@@ -314,7 +325,9 @@ int main(int argc, char** argv) {
     std::this_thread::sleep_for(std::chrono::seconds(3));
 
     int result = 0;
-    if (memory) {
+    if (goals) {
+        result = GoalsMain(self, sizes, runs);
+    } else if (memory) {
         result = MemoryMain(self, sizes, shapes);
     } else {
         for (Direction direction : {Direction::ToDevice, Direction::ToCustomer}) {

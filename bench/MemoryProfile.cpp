@@ -36,8 +36,9 @@ int MemoryMain(const std::string& self, const std::vector<double>& sizes, const 
     std::printf("Times: the best of three runs up to 10 MB, one run above. time = conv_s / floor_s; "
                 "ratio = conv_MB / floor_MB; net = the same without the fresh process's own %.1f MB\n\n",
                 idlePeak);
-    std::printf("%-11s %-11s %8s | %9s %8s %9s | %9s %9s %6s %6s | %6s\n", "direction", "shape", "input_MB",
-                "conv_s", "s_per_MB", "floor_s", "conv_MB", "floor_MB", "ratio", "net", "time");
+    std::printf("%-11s %-11s %8s | %9s %8s %9s | %9s %9s %6s %6s | %6s | %9s %9s %6s %6s\n", "direction", "shape",
+                "input_MB", "conv_s", "s_per_MB", "floor_s", "conv_MB", "floor_MB", "ratio", "net", "time",
+                "strict_s", "strict_MB", "t/str", "m/str");
     std::fflush(stdout);
 
     // Best time and highest peak of a few runs of the same child.
@@ -78,16 +79,19 @@ int MemoryMain(const std::string& self, const std::vector<double>& sizes, const 
 
                 const Best conversion = best({root, "convert", DirectionName(direction), input, output}, runs);
                 const Best floor = best({root, "floor", input, output, floorOutput}, runs);
-                if (!conversion.ok || !floor.ok) {
+                const Best strict = best({root, "strict", input, floorOutput}, runs);
+                if (!conversion.ok || !floor.ok || !strict.ok) {
                     std::printf("%-11s %-11s %8.1f   (run failed)\n", DirectionName(direction), ShapeName(shape),
                                 inputMegabytes);
                     continue;
                 }
-                std::printf("%-11s %-11s %8.1f | %9.3f %8.4f %9.3f | %9.1f %9.1f %6.2f %6.2f | %6.2f\n",
+                std::printf("%-11s %-11s %8.1f | %9.3f %8.4f %9.3f | %9.1f %9.1f %6.2f %6.2f | %6.2f | %9.3f %9.1f "
+                            "%6.2f %6.2f\n",
                             DirectionName(direction), ShapeName(shape), inputMegabytes, conversion.seconds,
                             conversion.seconds / inputMegabytes, floor.seconds, conversion.peak, floor.peak,
                             conversion.peak / floor.peak, (conversion.peak - idlePeak) / (floor.peak - idlePeak),
-                            conversion.seconds / floor.seconds);
+                            conversion.seconds / floor.seconds, strict.seconds, strict.peak,
+                            conversion.seconds / strict.seconds, conversion.peak / strict.peak);
                 std::fflush(stdout);
                 std::remove(input.c_str());
                 std::remove(output.c_str());
@@ -134,6 +138,121 @@ int MemoryMain(const std::string& self, const std::vector<double>& sizes, const 
                     DirectionName(c.direction), c.label, c.count, repeat.values[1] / 1024.0, repeat.values[3] / 1024.0,
                     repeat.values[2] / 1024.0, repeat.values[4] / 1024.0, repeat.values[0] / c.count * 1e6);
         std::fflush(stdout);
+    }
+    return 0;
+}
+
+// The goals against the strict floor (the input loaded and that same
+// document saved as UTF-16, in a fresh process): large files in both
+// directions, each run alternating conversion and floor, and 2000
+// single-record calls in one process against 2000 floor loops.
+int GoalsMain(const std::string& self, const std::vector<double>& sizes, int runs) {
+    const std::string root = Scratch::Root();
+    auto median = [](std::vector<double> values) {
+        std::sort(values.begin(), values.end());
+        const std::size_t m = values.size() / 2;
+        return values.size() % 2 == 1 ? values[m] : (values[m - 1] + values[m]) / 2;
+    };
+    // Runs both children `runs` times, alternating which goes first; gives
+    // the median time and peak of each side and the median per-run ratios.
+    struct Pair {
+        bool ok = true;
+        double conversionSeconds, floorSeconds, conversionPeak, floorPeak, timeRatio, peakRatio;
+    };
+    auto pair = [&](const std::vector<std::string>& conversionArguments,
+                    const std::vector<std::string>& floorArguments) {
+        Pair p;
+        std::vector<double> ct, ft, cp, fp, tr, pr;
+        for (int run = 0; run < runs; ++run) {
+            ChildResult c, f;
+            if (run % 2 == 0) {
+                c = RunChild(self, conversionArguments);
+                f = RunChild(self, floorArguments);
+            } else {
+                f = RunChild(self, floorArguments);
+                c = RunChild(self, conversionArguments);
+            }
+            if (!c.ok || !f.ok || c.values.size() < 2 || f.values.size() < 2) {
+                p.ok = false;
+                return p;
+            }
+            ct.push_back(c.values[0]);
+            ft.push_back(f.values[0]);
+            cp.push_back(c.values[1] / 1024.0);
+            fp.push_back(f.values[1] / 1024.0);
+            tr.push_back(c.values[0] / f.values[0]);
+            pr.push_back(c.values[1] / f.values[1]);
+        }
+        p.conversionSeconds = median(ct);
+        p.floorSeconds = median(ft);
+        p.conversionPeak = median(cp);
+        p.floorPeak = median(fp);
+        p.timeRatio = median(tr);
+        p.peakRatio = median(pr);
+        return p;
+    };
+
+    std::printf("Large files, %d runs each (medians); goal: time <= 1.4, peak <= 1.15\n", runs);
+    std::printf("%-11s %-6s %8s | %9s %9s %6s | %9s %9s %6s\n", "direction", "input", "input_MB", "conv_s",
+                "strict_s", "time", "conv_MB", "strict_MB", "peak");
+    std::fflush(stdout);
+    const struct {
+        Direction direction;
+        bool utf16;
+    } larges[] = {{Direction::ToDevice, false}, {Direction::ToCustomer, true}};
+    for (const auto& large : larges) {
+        for (double megabytes : sizes) {
+            InputRecipe recipe;
+            recipe.dialect = InputDialect(large.direction);
+            recipe.utf16 = large.utf16;
+            recipe.targetBytes = static_cast<std::size_t>(megabytes * kMegabyte);
+            char name[96];
+            std::snprintf(name, sizeof name, "goal-%s-%gMB.xml", DirectionName(large.direction), megabytes);
+            const std::string input = Scratch::Input(name, recipe);
+            const std::string output = Scratch::OutputPath("goal-conv.xml");
+            const std::string floorOutput = Scratch::OutputPath("goal-strict.xml");
+            const Pair p = pair({root, "convert", DirectionName(large.direction), input, output},
+                                {root, "strict", input, floorOutput});
+            const double inputMegabytes = static_cast<double>(FileSize(input)) / kMegabyte;
+            if (!p.ok) {
+                std::printf("%-11s %-6s %8.1f   (run failed)\n", DirectionName(large.direction),
+                            large.utf16 ? "utf16" : "utf8", inputMegabytes);
+            } else {
+                std::printf("%-11s %-6s %8.1f | %9.3f %9.3f %6.2f | %9.1f %9.1f %6.2f\n",
+                            DirectionName(large.direction), large.utf16 ? "utf16" : "utf8", inputMegabytes,
+                            p.conversionSeconds, p.floorSeconds, p.timeRatio, p.conversionPeak, p.floorPeak,
+                            p.peakRatio);
+            }
+            std::fflush(stdout);
+            std::remove(input.c_str());
+            std::remove(output.c_str());
+            std::remove((output + "_Status.xml").c_str());
+            std::remove(floorOutput.c_str());
+        }
+    }
+
+    const long calls = 2000;
+    std::printf("\n%ld single-record calls in one process against %ld strict floor loops, %d runs each; "
+                "goal: <= 1.5\n", calls, calls, runs);
+    std::printf("%-11s %-6s | %9s %9s %6s\n", "direction", "input", "conv_us", "strict_us", "time");
+    for (Direction direction : {Direction::ToDevice, Direction::ToCustomer}) {
+        for (bool utf16 : {false, true}) {
+            std::string text = SingleRecordFile(InputDialect(direction));
+            if (utf16) text = ToUtf16Le(text.replace(text.find("UTF-8"), 5, "UTF-16"));
+            const std::string input = WriteSmallFile(std::string("goal-single-") + DirectionName(direction) +
+                                                         (utf16 ? "-utf16.xml" : "-utf8.xml"), text);
+            const Pair p = pair({root, "repeat", DirectionName(direction), input, Scratch::OutputPath("goal-single.xml"),
+                                 std::to_string(calls)},
+                                {root, "strict-repeat", input, Scratch::OutputPath("goal-single-strict.xml"),
+                                 std::to_string(calls)});
+            if (!p.ok) {
+                std::printf("%-11s %-6s   (run failed)\n", DirectionName(direction), utf16 ? "utf16" : "utf8");
+                continue;
+            }
+            std::printf("%-11s %-6s | %9.1f %9.1f %6.2f\n", DirectionName(direction), utf16 ? "utf16" : "utf8",
+                        p.conversionSeconds / calls * 1e6, p.floorSeconds / calls * 1e6, p.timeRatio);
+            std::fflush(stdout);
+        }
     }
     return 0;
 }

@@ -1,8 +1,8 @@
 // Builds the dictionary maps and sets of the converter from the tag table.
 #include <cstring>
 
+#include "converter/XmlTlvConverter.h"
 #include "dictionary/TagTable.h"
-#include "dictionary/XmlTlvConverter.h"
 
 namespace {
 

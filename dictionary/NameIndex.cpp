@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "dictionary/XmlTlvConverter.h"
+#include "converter/XmlTlvConverter.h"
 
 void CNameIndex::Build(const CXmlTlvConverter& d) {
     using NameMap = CXmlTlvConverter::NameMap;

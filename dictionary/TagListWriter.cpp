@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "dictionary/OutputFile.h"
-#include "dictionary/XmlTlvConverter.h"
+#include "converter/OutputFile.h"
+#include "converter/XmlTlvConverter.h"
 
 int CXmlTlvConverter::WriteTagList(const char* path) const {
     COutputFile file(path);

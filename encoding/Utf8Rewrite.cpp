@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "platform/Platform.h"
@@ -20,6 +21,7 @@ constexpr std::size_t kMaxCarry = 2;
 // "UTF-16").
 constexpr std::size_t kMaxText = kMaxCarry + kChunkSize + 1;
 constexpr std::size_t kInputBufferSize = 64 * 1024;
+constexpr std::size_t kOutputBufferSize = 64 * 1024;
 
 const char kTempFileName[] = "Temp.xml";
 
@@ -149,6 +151,10 @@ int CUtf8ToUtf16Converter::ConvertToUtf16(const char* inputPath, char* pathBuffe
     if (m_encoding == kUtf16) return 99;
     if (detected == -99 || detected == -94 || detected == -98) return detected;
 
+    // Temp.xml's bytes are what the caller sees, not how they are written:
+    // the chunks go out through a 64 KB buffer, in few writes. The buffer
+    // outlives the stream.
+    const std::unique_ptr<char[]> outputBuffer(new char[kOutputBufferSize]);
     File output;
     if (!firstPathFits || !output.Open(tempPath, "wb")) {
         if (!SecondTempPath(tempPath, sizeof tempPath) || !output.Open(tempPath, "wb")) {
@@ -156,9 +162,7 @@ int CUtf8ToUtf16Converter::ConvertToUtf16(const char* inputPath, char* pathBuffe
         }
     }
 
-    // Every write below is flushed at once: the stream needs no buffer of its
-    // own, and a write goes straight to the file.
-    std::setvbuf(output.Get(), nullptr, _IONBF, 0);
+    std::setvbuf(output.Get(), outputBuffer.get(), _IOFBF, kOutputBufferSize);
 
     File input;
     if (!input.Open(inputPath, "rb")) return -95;
@@ -169,7 +173,6 @@ int CUtf8ToUtf16Converter::ConvertToUtf16(const char* inputPath, char* pathBuffe
     if (m_needsByteOrderMark == 1) {
         static const unsigned char kMark[] = {0xFF, 0xFE};
         std::fwrite(kMark, 1, sizeof kMark, output.Get());
-        std::fflush(output.Get());
     }
 
     if (std::fseek(input.Get(), 0, SEEK_END) != 0) return -94;
@@ -271,7 +274,6 @@ int CUtf8ToUtf16Converter::ConvertToUtf16(const char* inputPath, char* pathBuffe
 
         if (m_unitCount > 0) {
             std::fwrite(units, 2, m_unitCount, output.Get());
-            std::fflush(output.Get());
         }
         remaining -= static_cast<long>(chunk);
     }

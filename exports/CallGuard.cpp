@@ -1,6 +1,6 @@
 #include "exports/CallGuard.h"
 
-#include "dictionary/XmlTlvConverter.h"
+#include "converter/XmlTlvConverter.h"
 #include "exports/WorkingDirectory.h"
 #include "runlog/ZkLogFile.h"
 

@@ -6,8 +6,8 @@
 // still write one. The next call starts from a clean converter.
 #pragma once
 
-#include "dictionary/AllocationWatch.h"
-#include "dictionary/OutputFile.h"
+#include "converter/AllocationWatch.h"
+#include "converter/OutputFile.h"
 
 constexpr int kResultOutOfMemory = -96;
 

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "dictionary/XmlTlvConverter.h"
+#include "converter/XmlTlvConverter.h"
 #include "encoding/Utf8ToUtf16Converter.h"
 #include "exports/SettingsState.h"
 #include "exports/WorkingDirectory.h"

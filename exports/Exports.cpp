@@ -3,7 +3,7 @@
 // runs guarded, so that no exception reaches the host.
 #include "zk8_xml_conv.h"
 
-#include "dictionary/XmlTlvConverter.h"
+#include "converter/XmlTlvConverter.h"
 #include "exports/CallGuard.h"
 #include "exports/ConversionDrivers.h"
 #include "exports/WorkingDirectory.h"

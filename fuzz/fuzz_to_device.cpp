@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "dictionary/XmlTlvConverter.h"
+#include "converter/XmlTlvConverter.h"
 #include "exports/SettingsState.h"
 #include "fuzz/FuzzSupport.h"
 

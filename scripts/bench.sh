@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the benchmark program (Release, in build-bench/) and measures what
 # BENCHMARKS.md reports: figures 1-3 with Google Benchmark, then figure 4
-# (peak memory and time per MB, every run in a fresh process).
+# (peak memory and time per MB, every run in a fresh process), then the
+# goals against the strict floor.
 #
 # Usage: scripts/bench.sh [--scratch DIR] [--quick]
 #   --scratch DIR  where generated inputs and outputs go (default /tmp/zk8bench;
@@ -13,10 +14,11 @@ cd "$(dirname "$0")/.."
 scratch=/tmp/zk8bench
 sizes=1,10,100
 memory_sizes=1,3,10,30,100
+goal_sizes=10,50,100
 while [ $# -gt 0 ]; do
   case "$1" in
     --scratch) scratch="$2"; shift 2 ;;
-    --quick) sizes=1,10; memory_sizes=1,3,10; shift ;;
+    --quick) sizes=1,10; memory_sizes=1,3,10; goal_sizes=10; shift ;;
     *) echo "usage: scripts/bench.sh [--scratch DIR] [--quick]" >&2; exit 2 ;;
   esac
 done
@@ -35,3 +37,5 @@ echo
 build-bench/bench/zk8bench --scratch "$scratch" --sizes "$sizes"
 echo
 build-bench/bench/zk8bench --memory --scratch "$scratch" --sizes "$memory_sizes"
+echo
+build-bench/bench/zk8bench --goals --scratch "$scratch" --sizes "$goal_sizes"

@@ -4,7 +4,7 @@
 #   scripts/fuzz.sh                 every target for 20 s (what .ci/run does)
 #   scripts/fuzz.sh --long          every target for 10 min
 #   scripts/fuzz.sh --seconds N     every target for N s
-#   scripts/fuzz.sh ... TARGET...   only these (to_device to_customer encoding ini runlog)
+#   scripts/fuzz.sh ... TARGET...   only these (to_device to_customer output encoding ini runlog)
 #
 # Targets run $ZK8_FUZZ_PARALLEL at a time (default: the number of cores),
 # each as one libFuzzer process. New inputs go to build-fuzz/corpus/<target>;
@@ -25,7 +25,7 @@ while [ $# -gt 0 ]; do
   esac
   shift
 done
-[ ${#targets[@]} -eq 0 ] && targets=(to_device to_customer encoding ini runlog)
+[ ${#targets[@]} -eq 0 ] && targets=(to_device to_customer output encoding ini runlog)
 parallel="${ZK8_FUZZ_PARALLEL:-$(nproc)}"
 
 scripts/install-deps.sh clang libclang-rt-14-dev cmake make libpugixml-dev libcli11-dev nlohmann-json3-dev
@@ -48,11 +48,18 @@ run_target() {
   local target="$1"
   local dict=()
   [ -f "fuzz/dict/$target.dict" ] && dict=(-dict="fuzz/dict/$target.dict")
+  local seeds=("fuzz/corpus/$target")
+  # The streamed output is checked on the inputs of both conversions.
+  if [ "$target" = output ]; then
+    seeds=(fuzz/corpus/to_device fuzz/corpus/to_customer)
+    cat fuzz/dict/to_device.dict fuzz/dict/to_customer.dict >build-fuzz/output.dict
+    dict=(-dict=build-fuzz/output.dict)
+  fi
   mkdir -p "build-fuzz/corpus/$target"
   "build-fuzz/fuzz/fuzz_$target" -max_total_time="$seconds" -max_len="$(max_len "$target")" \
     -timeout=25 -rss_limit_mb=2048 -print_final_stats=1 "${dict[@]}" \
     -artifact_prefix="build-fuzz/artifacts/$target-" \
-    "build-fuzz/corpus/$target" "fuzz/corpus/$target" >"build-fuzz/logs/$target.log" 2>&1
+    "build-fuzz/corpus/$target" "${seeds[@]}" >"build-fuzz/logs/$target.log" 2>&1
 }
 
 export ASAN_OPTIONS="detect_leaks=1"

@@ -1,8 +1,8 @@
 // Device XML to customer XML: one walk over the input tree, building the
 // customer document with list elements, records and fields.
-#include "dictionary/AllocationWatch.h"
-#include "dictionary/TransferHeader.h"
-#include "dictionary/XmlTlvConverter.h"
+#include "converter/AllocationWatch.h"
+#include "converter/TransferHeader.h"
+#include "converter/XmlTlvConverter.h"
 #include "exports/SettingsState.h"
 
 namespace {
@@ -12,6 +12,7 @@ public:
     bool begin(pugi::xml_node&) override { return true; }
     bool for_each(pugi::xml_node& node) override {
         g_converter.ConvertNodeToCust(node, node.name(), NodeTextValue(node));
+        g_converter.AfterWalkNode();
         // A node pugixml could not allocate ends the call: walking on
         // would only add nothing.
         return !CAllocationWatch::Failed();
@@ -28,8 +29,18 @@ int CXmlTlvConverter::ConvertZK8ToCust(const char* inputPath, const char* output
                                        pugi::xml_encoding inputEncoding) {
     pugi::xml_document input;
     LoadInput(input, inputPath, inputEncoding);
+    CStreamedRun run(*this, m_customerDoc, outputPath);
     WalkZK8ToCust(input, createNil);
     CAllocationWatch::ThrowIfFailed();
+    if (run.Streaming()) {
+        const std::string status = StatusFileBytes();
+        if (run.Finish()) {
+            WriteStatusFile(outputPath, status);
+            return 0;
+        }
+        WalkZK8ToCust(input, createNil);
+        CAllocationWatch::ThrowIfFailed();
+    }
     const std::string status = StatusFileBytes();
     SaveConversionOutput(m_customerDoc, outputPath);
     WriteStatusFile(outputPath, status);
@@ -142,7 +153,7 @@ void CXmlTlvConverter::ConvertNodeToCust(const pugi::xml_node& node, const char*
     if (*text == '\0') {
         if (isRecord) {
             if (!m_listOpen || m_currentRootTag != tag) {
-                if (m_listOpen && !m_openNodes.empty()) m_openNodes.pop_back();
+                if (m_listOpen && !m_openNodes.empty()) PopOpenNode();
                 m_currentRootTag = tag;
                 const NameFacts* record = facts->externFacts;
                 if (record != nullptr && record->listOfRecord != nullptr) {

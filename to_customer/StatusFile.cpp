@@ -2,10 +2,10 @@
 // lists them in the status file written next to the customer output.
 #include <cstdio>
 
-#include "dictionary/AllocationWatch.h"
-#include "dictionary/OutputFile.h"
-#include "dictionary/XmlTlvConverter.h"
-#include "to_customer/ErrorTable.h"
+#include "converter/AllocationWatch.h"
+#include "converter/ErrorTable.h"
+#include "converter/OutputFile.h"
+#include "converter/XmlTlvConverter.h"
 
 ErrorEntry g_errorTable[kErrorTableSize];
 

@@ -1,7 +1,7 @@
 // The header block (`adm`) of a device file that accompanies a file transfer
 // becomes one customer record naming the transferred file.
-#include "dictionary/TransferHeader.h"
-#include "dictionary/XmlTlvConverter.h"
+#include "converter/TransferHeader.h"
+#include "converter/XmlTlvConverter.h"
 
 void CXmlTlvConverter::CollectHeaderField(const char* tag, const char* text, const char* modeWord) {
     if (NameIs(tag, "adm")) {

@@ -2,9 +2,10 @@
 // device document element by element through the dictionary.
 #include <cstdio>
 
-#include "dictionary/AllocationWatch.h"
-#include "dictionary/TransferHeader.h"
-#include "dictionary/XmlTlvConverter.h"
+#include "converter/AllocationWatch.h"
+#include "converter/StreamingWriter.h"
+#include "converter/TransferHeader.h"
+#include "converter/XmlTlvConverter.h"
 #include "platform/Platform.h"
 
 namespace {
@@ -14,6 +15,7 @@ public:
     bool begin(pugi::xml_node&) override { return true; }
     bool for_each(pugi::xml_node& node) override {
         g_converter.ConvertNodeToZK8(node, node.name());
+        g_converter.AfterWalkNode();
         // A node pugixml could not allocate ends the call: walking on
         // would only add nothing.
         return !CAllocationWatch::Failed();
@@ -28,8 +30,18 @@ int CXmlTlvConverter::ConvertCustToZK8(const char* inputPath, const char* output
                                        std::uint8_t option) {
     pugi::xml_document input;
     LoadInput(input, inputPath, pugi::encoding_auto);
+    // The operation class lives on from call to call: a repeated walk
+    // starts from the same.
+    const std::int32_t operationClass = m_operationClass;
+    CStreamedRun run(*this, m_deviceDoc, outputPath);
     WalkCustToZK8(input, option);
     CAllocationWatch::ThrowIfFailed();
+    if (run.Streaming()) {
+        if (run.Finish()) return 0;
+        m_operationClass = operationClass;
+        WalkCustToZK8(input, option);
+        CAllocationWatch::ThrowIfFailed();
+    }
     SaveConversionOutput(m_deviceDoc, outputPath);
     return 0;
 }
@@ -42,11 +54,13 @@ void CXmlTlvConverter::WalkCustToZK8(const pugi::xml_document& input, std::uint8
     simple_internal_walker walker;
     const_cast<pugi::xml_document&>(input).traverse(walker);
 
-    pugi::xml_node root = m_deviceDoc.child("dat");
     if (m_headerNodeAdded) {
         if (!g_header.tag.empty()) WriteTransferBlock();
+    } else if (m_writer != nullptr && m_writer->TopLevelClosed()) {
+        // The first `dat` may be written already.
+        m_writer->MarkChanged();
     } else {
-        root.append_child("_");
+        m_deviceDoc.child("dat").append_child("_");
     }
 }
 
@@ -84,7 +98,7 @@ void CXmlTlvConverter::ConvertNodeToZK8(const pugi::xml_node& node, const char* 
     if (isRoot) m_listNode = m_deviceDoc.append_child(tag);
     std::string dateTime;
     if (NameIs(name, "date_time_value")) {
-        dateTime = FormatDateTime();
+        dateTime = DateTimeForWalk();
         text = dateTime.c_str();
         Observe(node, ConversionLoss::TextReplaced, name);
     }

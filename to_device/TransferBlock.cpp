@@ -2,8 +2,8 @@
 // (`adm`) in the device XML. From the first such record on, nodes are only
 // collected into the header record; a block is written when the next transfer
 // begins and at the end of the run.
-#include "dictionary/TransferHeader.h"
-#include "dictionary/XmlTlvConverter.h"
+#include "converter/TransferHeader.h"
+#include "converter/XmlTlvConverter.h"
 
 void CXmlTlvConverter::CollectCustHeaderField(const char* tag, const char* text,
                                               const char* modeCode) {

@@ -7,8 +7,8 @@
 #include <nlohmann/json.hpp>
 #include <pugixml.hpp>
 
-#include "dictionary/ConversionObserver.h"
-#include "dictionary/XmlTlvConverter.h"
+#include "converter/ConversionObserver.h"
+#include "converter/XmlTlvConverter.h"
 #include "encoding/Utf8ToUtf16Converter.h"
 #include "tool/NameSuggestion.h"
 #include "tool/ResultMeaning.h"

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "dictionary/OutputFile.h"
+#include "converter/OutputFile.h"
 
 namespace fs = std::filesystem;
 

@@ -8,7 +8,7 @@
 
 #include <CLI/CLI.hpp>
 
-#include "dictionary/XmlTlvConverter.h"
+#include "converter/XmlTlvConverter.h"
 #include "tool/CheckCommand.h"
 #include "tool/CompleteOutput.h"
 #include "tool/ConvertCommand.h"

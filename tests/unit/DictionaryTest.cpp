@@ -2,9 +2,9 @@
 // and the flag sets. A mis-transcribed record changes one of these figures.
 #include <gtest/gtest.h>
 
+#include "converter/TransferHeader.h"
+#include "converter/XmlTlvConverter.h"
 #include "dictionary/TagTable.h"
-#include "dictionary/TransferHeader.h"
-#include "dictionary/XmlTlvConverter.h"
 #include "support/TempFolder.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include <string>
 #include <thread>
 
-#include "dictionary/XmlTlvConverter.h"
+#include "converter/XmlTlvConverter.h"
 #include "runlog/ZkLogFile.h"
 #include "settings/IniFile.h"
 #include "support/RunLogText.h"

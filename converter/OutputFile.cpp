@@ -1,4 +1,4 @@
-#include "dictionary/OutputFile.h"
+#include "converter/OutputFile.h"
 
 #include <cerrno>
 

@@ -1,6 +1,6 @@
 // The checks a walk makes for its observer. They only look; the conversion
 // itself is the same with or without an observer.
-#include "dictionary/XmlTlvConverter.h"
+#include "converter/XmlTlvConverter.h"
 
 void CXmlTlvConverter::ObserveAttributes(const pugi::xml_node& node, const char* modeName,
                                          const NameMap& modes, bool modeWritten) {

@@ -1,4 +1,4 @@
-#include "dictionary/TransferHeader.h"
+#include "converter/TransferHeader.h"
 
 #include <string_view>
 

@@ -8,15 +8,19 @@
 #include <cstdint>
 #include <deque>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
+#include <vector>
 
 #include <pugixml.hpp>
 
-#include "dictionary/ConversionObserver.h"
+#include "converter/ConversionObserver.h"
 #include "dictionary/NameIndex.h"
 
 enum class ConversionDirection { ToCustomer, ToDevice };
+
+class CStreamingWriter;
 
 class CXmlTlvConverter {
 public:
@@ -50,6 +54,21 @@ public:
 
     // Moves m_recordNode to the output element of the input element's parent.
     void AlignOutputCursor(const pugi::xml_node& inputElement, bool toDevice);
+    void PopOpenNode() {
+        m_openNodes.pop_back();
+        if (m_openNodes.size() < m_openNodesSettled) m_openNodesSettled = m_openNodes.size();
+    }
+
+    // Output written while the walk runs (converter/StreamingWriter.h).
+    // The walkers call this after every node.
+    void AfterWalkNode() {
+        if (m_writer != nullptr && ++m_nodesSinceFlush >= m_flushAfter) FlushOutput();
+    }
+    void FlushOutput();
+    // Whether this call streams its output (m_flushEvery not 0);
+    // ZK8_OUTPUT_CHECK, set only by test runs, asks for the whole-document
+    // path ("reference") or for a flush after every node ("every-node").
+    bool StreamsOutput();
 
     // Customer XML to device XML.
     int ConvertCustToZK8(const char* inputPath, const char* outputPath, std::uint8_t option);
@@ -60,6 +79,9 @@ public:
     const char* DeviceNumberCode(const char* recordName) const;
     static const char* DeviceNumberCode(const NameFacts* record, std::int32_t operationClass);
     static std::string FormatDateTime();
+    // The time written for date_time_value: a walk repeated after a streamed
+    // one writes the times the first one wrote.
+    std::string DateTimeForWalk();
     void CollectCustHeaderField(const char* tag, const char* text, const char* modeCode);
     void WriteTransferBlock();
 
@@ -133,6 +155,23 @@ public:
     // Watches the walks; null in every conversion the exports run.
     ConversionObserver* m_observer = nullptr;
 
+    // The writer of a streamed walk, null otherwise; flushes every
+    // m_flushEvery nodes (0: the document is built whole). Entries of m_openNodes below m_openNodesSettled
+    // are as the last flush left them.
+    CStreamingWriter* m_writer = nullptr;
+    pugi::xml_document* m_writerDocument = nullptr;
+    std::size_t m_flushEvery = 8192;
+    std::size_t m_nodesSinceFlush = 0;
+    // A flush walks the path of open elements: never more often than the
+    // path is long, so that a deep document costs no more per node.
+    std::size_t m_flushAfter = 8192;
+    std::size_t m_openNodesSettled = 0;
+    // A walk repeated after a streamed one (see CStreamedRun) leaves the
+    // run-log entries to the first and takes over its times.
+    bool m_repeatingWalk = false;
+    std::vector<std::string> m_walkDateTimes;
+    std::size_t m_walkDateTimesUsed = 0;
+
     // A hashed view of the containers for the walks (NameIndex.h), with the
     // containers' sizes when it was taken; RestoreDictionary takes it right
     // after a build, and m_dictionaryBuilt says the containers were then as
@@ -150,6 +189,28 @@ public:
 
 // The converter shared by every export.
 extern CXmlTlvConverter g_converter;
+
+// One conversion's output: streamed while the walk runs, unless the call
+// takes the whole-document path. Finish writes the rest; when it cannot
+// (the walk changed what was written), the file is removed and the converter
+// set up to repeat the walk for the whole document with the same run-log
+// entries and times. Ends streaming and repetition when it goes.
+class CStreamedRun {
+public:
+    CStreamedRun(CXmlTlvConverter& converter, pugi::xml_document& output, const char* path);
+    ~CStreamedRun();
+    CStreamedRun(const CStreamedRun&) = delete;
+    CStreamedRun& operator=(const CStreamedRun&) = delete;
+
+    bool Streaming() const { return m_writer.get() != nullptr; }
+    // True: the output is written. False: walk again and save the document.
+    bool Finish();
+
+private:
+    CXmlTlvConverter& m_converter;
+    pugi::xml_document& m_output;
+    std::unique_ptr<CStreamingWriter> m_writer;
+};
 
 // Text of an input node: the value of its first child, empty when it has no
 // child or its first child is an element.

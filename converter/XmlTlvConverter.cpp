@@ -1,13 +1,17 @@
-#include "dictionary/XmlTlvConverter.h"
+#include "converter/XmlTlvConverter.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <new>
 
-#include "dictionary/AllocationWatch.h"
-#include "dictionary/OutputFile.h"
-#include "dictionary/TransferHeader.h"
-#include "to_customer/ErrorTable.h"
+#include "converter/AllocationWatch.h"
+#include "converter/ErrorTable.h"
+#include "converter/OutputFile.h"
+#include "converter/StreamingWriter.h"
+#include "converter/TransferHeader.h"
 
 namespace {
 
@@ -57,6 +61,9 @@ void CXmlTlvConverter::IndexNames() {
 void CXmlTlvConverter::ResetForRun(ConversionDirection direction, bool option) {
     RestoreDictionary();
     m_alignedParent = pugi::xml_node();
+    m_nodesSinceFlush = 0;
+    m_flushAfter = m_flushEvery;
+    m_openNodesSettled = 0;
     g_header.ClearHeader();
 
     m_headerSeen = false;
@@ -92,6 +99,56 @@ void CXmlTlvConverter::ReleaseRunMemory() noexcept {
     for (ErrorEntry& entry : g_errorTable) entry = ErrorEntry();
     m_lastErrorIndex = -1;
     m_errorNumberPending = false;
+    std::vector<std::string>().swap(m_walkDateTimes);
+}
+
+bool CXmlTlvConverter::StreamsOutput() {
+    if (const char* check = std::getenv("ZK8_OUTPUT_CHECK")) {
+        if (std::strcmp(check, "every-node") == 0) m_flushEvery = 1;
+        if (std::strcmp(check, "reference") == 0) m_flushEvery = 0;
+    }
+    return m_flushEvery != 0;
+}
+
+void CXmlTlvConverter::FlushOutput() {
+    m_nodesSinceFlush = 0;
+    m_writer->Flush(*this, *m_writerDocument);
+    m_flushAfter = std::max(m_flushEvery, m_writer->OpenDepth());
+}
+
+std::string CXmlTlvConverter::DateTimeForWalk() {
+    if (m_repeatingWalk && m_walkDateTimesUsed < m_walkDateTimes.size()) {
+        return m_walkDateTimes[m_walkDateTimesUsed++];
+    }
+    std::string text = FormatDateTime();
+    if (m_writer != nullptr) m_walkDateTimes.push_back(text);
+    return text;
+}
+
+CStreamedRun::CStreamedRun(CXmlTlvConverter& converter, pugi::xml_document& output, const char* path)
+    : m_converter(converter), m_output(output) {
+    m_converter.m_walkDateTimes.clear();
+    if (!m_converter.StreamsOutput()) return;
+    m_writer.reset(new CStreamingWriter(path));
+    m_converter.m_writer = m_writer.get();
+    m_converter.m_writerDocument = &output;
+}
+
+CStreamedRun::~CStreamedRun() {
+    m_converter.m_writer = nullptr;
+    m_converter.m_writerDocument = nullptr;
+    m_converter.m_repeatingWalk = false;
+    m_converter.m_walkDateTimesUsed = 0;
+}
+
+bool CStreamedRun::Finish() {
+    if (m_writer->Finish(m_converter, m_output)) return true;
+    m_writer->Abandon();
+    m_converter.m_writer = nullptr;
+    m_converter.m_writerDocument = nullptr;
+    m_converter.m_repeatingWalk = true;
+    m_converter.m_walkDateTimesUsed = 0;
+    return false;
 }
 
 void LoadInput(pugi::xml_document& input, const char* path, pugi::xml_encoding encoding) {

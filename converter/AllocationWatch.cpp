@@ -1,4 +1,4 @@
-#include "dictionary/AllocationWatch.h"
+#include "converter/AllocationWatch.h"
 
 #include <new>
 

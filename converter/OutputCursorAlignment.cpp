@@ -3,7 +3,7 @@
 // for the input element's parent, unwinding the stack of open elements.
 #include <cstring>
 
-#include "dictionary/XmlTlvConverter.h"
+#include "converter/XmlTlvConverter.h"
 #include "exports/WorkingDirectory.h"
 #include "runlog/ZkLogFile.h"
 
@@ -55,9 +55,10 @@ void CXmlTlvConverter::AlignOutputCursor(const pugi::xml_node& inputElement, boo
 
     while (!m_openNodes.empty()) {
         const bool parentMatches = same(parentOfRecord, wanted);
-        m_openNodes.pop_back();
+        PopOpenNode();
         if (m_openNodes.empty()) {
-            LogUnknownField(parent.name());
+            // A repeated walk leaves the entries to the first.
+            if (!m_repeatingWalk) LogUnknownField(parent.name());
             Observe(inputElement, ConversionLoss::ParentNotOpen, parent.name());
             return;
         }
