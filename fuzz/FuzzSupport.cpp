@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
+#include "converter/XmlTlvConverter.h"
+#include "exports/SettingsState.h"
 #include "exports/WorkingDirectory.h"
 
 namespace fuzz {
@@ -15,21 +15,28 @@ namespace {
 struct Scratch {
     Scratch() {
         std::error_code error;
-        const std::filesystem::path base = std::filesystem::is_directory("/dev/shm", error)
-                                               ? std::filesystem::path("/dev/shm")
-                                               : std::filesystem::temp_directory_path();
-        std::string pattern = (base / "zk8fuzz.XXXXXX").string();
+        const bool shm = std::filesystem::is_directory("/dev/shm", error);
+        std::string pattern = ((shm ? "/dev/shm" : std::filesystem::temp_directory_path()) / "zk8fuzz.XXXXXX").string();
         if (mkdtemp(pattern.data()) == nullptr) Fail("no scratch folder");
         path = pattern;
         std::filesystem::create_directories(path + "/ORVANE/Kelmora");
         setenv("ZK8_COMMON_APPDATA", path.c_str(), 1);
         SetWorkingDirectory(path.c_str());
+        const char settings[] = "[LogFiles]\nLoggingLevel=3\nRunLogSize=65536\n";
+        std::FILE* file = std::fopen((path + "/Interface.ini").c_str(), "wb");
+        if (file == nullptr || std::fputs(settings, file) < 0 || std::fclose(file) != 0) Fail("no settings file");
     }
     ~Scratch() {
         std::error_code ignored;
         std::filesystem::remove_all(path, ignored);
     }
     std::string path;
+};
+
+class StringWriter : public pugi::xml_writer {
+public:
+    void write(const void* data, std::size_t size) override { text.append(static_cast<const char*>(data), size); }
+    std::string text;
 };
 
 }  // namespace
@@ -42,32 +49,51 @@ const std::string& ScratchFolder() {
 std::string WriteScratchFile(const char* name, const std::uint8_t* data, std::size_t size) {
     const std::string path = ScratchFolder() + "/" + name;
     std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) Fail("scratch file cannot be written");
-    if (size > 0 && std::fwrite(data, 1, size, file) != size) Fail("scratch file write");
-    std::fclose(file);
+    if (file == nullptr || (size > 0 && std::fwrite(data, 1, size, file) != size) || std::fclose(file) != 0) {
+        Fail("scratch file cannot be written");
+    }
     return path;
 }
 
-const std::string& ConversionScratchFolder() {
-    static const std::string folder = [] {
-        static const char kSettings[] = "[LogFiles]\nLoggingLevel=3\nRunLogSize=65536\n";
-        WriteScratchFile("Interface.ini", reinterpret_cast<const std::uint8_t*>(kSettings),
-                         sizeof kSettings - 1);
-        return ScratchFolder();
-    }();
-    return folder;
-}
-
 std::string ReadWholeFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
+    std::string bytes;
+    if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
+        char buffer[65536];
+        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;) bytes.append(buffer, n);
+        std::fclose(file);
+    }
+    return bytes;
 }
 
 void Fail(const char* what) {
     std::fprintf(stderr, "fuzz invariant broken: %s\n", what);
     std::abort();
+}
+
+std::string Serialised(const pugi::xml_document& document) {
+    StringWriter writer;
+    document.save(writer, PUGIXML_TEXT(""), pugi::format_raw, pugi::encoding_utf8);
+    return writer.text;
+}
+
+std::string ConvertTwice(Direction direction, const std::uint8_t* data, std::size_t size, bool compare) {
+    const std::string input = WriteScratchFile("in.xml", data, size), output = ScratchFolder() + "/out.xml";
+    g_enableDefaultNamespace = (size & 2) != 0;
+    std::string written[2], status[2];
+    for (int run = 0; run < (compare ? 2 : 1); ++run) {
+        if (direction == Direction::ToDevice) {
+            // The operation class is the one state that lives on by design.
+            g_converter.m_operationClass = -1;
+            g_converter.ConvertCustToZK8(input.c_str(), output.c_str(), size & 1);
+        } else {
+            g_converter.ConvertZK8ToCust(input.c_str(), output.c_str(), size & 1);
+            status[run] = ReadWholeFile(output + "_Status.xml");
+        }
+        written[run] = ReadWholeFile(output);
+        if (written[run].compare(0, 2, "\xFF\xFE") != 0) Fail("output without byte-order mark");
+    }
+    if (compare && (written[0] != written[1] || status[0] != status[1])) Fail("a second run writes other files");
+    return direction == Direction::ToDevice ? written[0] : status[0];
 }
 
 }  // namespace fuzz

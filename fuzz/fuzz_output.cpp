@@ -26,7 +26,7 @@ std::string Convert(const std::string& input, const std::string& output, bool to
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     // A time of conversion differs from call to call.
     if (std::search(data, data + size, kTimeField, kTimeField + sizeof kTimeField - 1) != data + size) return 0;
-    const std::string& folder = fuzz::ConversionScratchFolder();
+    const std::string& folder = fuzz::ScratchFolder();
     const std::string input = fuzz::WriteScratchFile("in.xml", data, size);
     const std::uint8_t option = size & 1;
     g_enableDefaultNamespace = (size & 2) != 0;

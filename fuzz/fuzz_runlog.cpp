@@ -1,11 +1,9 @@
-// Run-log formatting and writing: module name, code and message from the
-// input go through the entry format, the save-name rule and the file writer
-// with a small rotation threshold. A formatted line is the time stamp, the
-// module name in 20 columns, at most five characters of the code in five
-// columns and the message (each text up to a NUL byte), cut at 511
-// characters.
-#include <cstdint>
-#include <string>
+// Run-log entries from arbitrary module names, codes and messages: the line
+// is the time stamp "YYYY.MM.DD hh.mm.ss : ", the module name in 20 columns,
+// at most five characters of the code in five columns and the message (each
+// text up to a NUL), cut at 511 characters; then the file writer with a small
+// rotation threshold, the save-name rule and the logger itself.
+#include <regex>
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -14,26 +12,10 @@
 #include "runlog/ZkLogFile.h"
 
 namespace {
-
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-// "YYYY.MM.DD hh.mm.ss : "
-bool StartsWithTimeStamp(const std::string& line) {
-    static const char kShape[] = "dddd.dd.dd dd.dd.dd : ";
-    if (line.size() < sizeof kShape - 1) return false;
-    for (std::size_t i = 0; i + 1 < sizeof kShape; ++i) {
-        if (kShape[i] == 'd' ? !IsDigit(line[i]) : line[i] != kShape[i]) return false;
-    }
-    return true;
+std::string Column(const std::string& text, std::size_t width) {
+    const std::string cut = text.substr(0, text.find('\0'));
+    return cut + std::string(width > cut.size() ? width - cut.size() : 0, ' ');
 }
-
-std::string Padded(std::string text, std::size_t width) {
-    if (text.size() < width) text.append(width - text.size(), ' ');
-    return text;
-}
-
-std::string UpToNul(const std::string& text) { return text.substr(0, text.find('\0')); }
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -42,24 +24,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const int maxSize = provider.ConsumeIntegralInRange<int>(-16, 4096);
     const std::string moduleName = provider.ConsumeRandomLengthString(1024);
     const std::string fileName = provider.ConsumeRandomLengthString(64);
-    std::string message = provider.ConsumeRemainingBytesAsString();
+    const std::string text = provider.ConsumeRemainingBytesAsString();
 
     static CLogFileBase writer;
     writer.SetMaxSize(maxSize);
-    const std::string text = message;
-    writer.FormatEntry(moduleName, code, message);
-    if (!StartsWithTimeStamp(message)) fuzz::Fail("entry line without its time stamp");
-    std::string expected = message.substr(0, 19) + " : " + Padded(UpToNul(moduleName), 20) + " " +
-                           Padded(std::to_string(code).substr(0, 5), 5) + "   " + UpToNul(text);
-    if (expected.size() > CLogFileBase::kMaxLineLength) expected.resize(CLogFileBase::kMaxLineLength);
-    if (message != expected) fuzz::Fail("entry line differs from its format");
+    std::string line = text;
+    writer.FormatEntry(moduleName, code, line);
+    static const std::regex stamp(R"(\d{4}\.\d\d\.\d\d \d\d\.\d\d\.\d\d)");
+    if (line.size() < 19 || !std::regex_match(line.substr(0, 19), stamp)) fuzz::Fail("entry without its time stamp");
+    const std::string expected = (line.substr(0, 19) + " : " + Column(moduleName, 20) + " " +
+                                  Column(std::to_string(code).substr(0, 5), 5) + "   " + Column(text, 0))
+                                     .substr(0, CLogFileBase::kMaxLineLength);
+    if (line != expected) fuzz::Fail("entry line differs from its format");
 
     CLogFileBase::MakeSaveName(fileName);
-    GetMessageText(code);
-
-    const std::string folder = fuzz::ScratchFolder();
-    writer.WriteEntry(folder + "/Runlog.log", message);
-    // The logger itself: level filter, catalogue text, settings refresh.
-    GetLogger().Log(moduleName, 1 + (code & 3), code, text, folder);
+    writer.WriteEntry(fuzz::ScratchFolder() + "/Runlog.log", line);
+    GetLogger().Log(moduleName, 1 + (code & 3), code, text, fuzz::ScratchFolder());
     return 0;
 }

@@ -19,11 +19,6 @@ private:
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& bytes);
 bool Exists(const std::string& path);
-// Decodes UTF-16LE bytes (after an optional byte-order mark) into UTF-8.
-std::string Utf8FromUtf16(const std::string& bytes);
-// Encodes ASCII/Latin-1 text as UTF-16LE bytes (one unit per byte).
-std::string Utf16(const std::string& text);
-
 // Points the machine-wide application-data folder at the temporary folder and
 // creates the product's folder below it; returns that folder. Keeps Temp.xml
 // of concurrently running tests apart.
