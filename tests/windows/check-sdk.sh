@@ -7,23 +7,12 @@
 # bytes the POSIX tool writes.
 # Usage: check-sdk.sh WINE COMPILER ZIP CONSUMER_SOURCE POSIX_TOOL EXAMPLES_DIR WORK_DIR
 set -uo pipefail
+. "$(dirname "$0")/checks.sh"
 wine=$1 compiler=$2 zip=$3 source=$4 tool=$5 examples=$6 work=$7
 
-passed=0 failed=0
-check() {  # check DESCRIPTION COMMAND...
-  local description=$1
-  shift
-  if "$@"; then
-    passed=$((passed + 1))
-  else
-    failed=$((failed + 1))
-    echo "FAILED: $description"
-  fi
-}
 for file in "$zip" "$tool"; do
   [ -f "$file" ] || { echo "missing $file (scripts/windows-test.sh makes it)"; echo "0 passed, 1 failed"; exit 1; }
 done
-winpath() { local path; path=$(realpath -m "$1"); printf 'Z:%s' "${path//\//\\}"; }
 
 rm -rf "$work"
 mkdir -p "$work/appdata/ORVANE/Kelmora"
@@ -49,5 +38,4 @@ for library in libZK8_XML_Conv.dll.a ZK8_XML_Conv.lib; do
   check "same bytes as the POSIX tool through $library" cmp "$work/posix.xml" "$app/out.xml"
 done
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+finish

@@ -4,6 +4,7 @@
 # the outputs' text must also be the one shown in examples/results.
 # Usage: compare-with-posix.sh WINE TEST_HOST DLL POSIX_TOOL EXAMPLES_DIR WORK_DIR
 set -uo pipefail
+. "$(dirname "$0")/checks.sh"
 wine=$1 host=$2 dll=$3 tool=$4 examples=$5 work=$6
 
 if [ ! -x "$tool" ]; then
@@ -17,19 +18,7 @@ mkdir -p "$work/posix" "$work/windows" "$work/appdata/ORVANE/Kelmora"
 # The POSIX tool's Temp.xml stays in this folder.
 export ZK8_COMMON_APPDATA=$work/appdata
 
-winpath() { local path; path=$(realpath -m "$1"); printf 'Z:%s' "${path//\//\\}"; }
 
-passed=0 failed=0
-check() {  # check DESCRIPTION COMMAND...
-  local description=$1
-  shift
-  if "$@"; then
-    passed=$((passed + 1))
-  else
-    failed=$((failed + 1))
-    echo "FAILED: $description"
-  fi
-}
 same_text() { cmp -s <(iconv -f UTF-16 -t UTF-8 "$1") "$examples/results/$2"; }
 
 # convert DIRECTION INPUT NAME: both builds, outputs as NAME in their folders.
@@ -65,5 +54,4 @@ check "expected text: round trip" same_text "$work/windows/roundtrip.xml" custom
 check "POSIX tag list" "$tool" taglist "$work/posix/tags.txt"
 check "same bytes: tag list" cmp "$work/posix/tags.txt" "$work/windows/roundtrip.xml.tags.txt"
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+finish
