@@ -7,6 +7,7 @@
 #include "encoding/Utf8ToUtf16Converter.h"
 #include "exports/SettingsState.h"
 #include "exports/WorkingDirectory.h"
+#include "platform/Platform.h"
 #include "runlog/ZkLogFile.h"
 
 namespace {
@@ -18,7 +19,7 @@ void Log(int level, int code, const char* text = "") {
 }
 
 bool InputOpens(const char* path) {
-    std::FILE* file = std::fopen(path, "rb");
+    std::FILE* file = platform::OpenFile(path, "rb");
     if (file == nullptr) return false;
     std::fclose(file);
     return true;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdio>
 #include <string>
 
 namespace platform {
@@ -29,6 +30,9 @@ bool GetCurrentDirectoryPath(char* out, std::size_t size);
 
 // True when the system reports attributes for the path (files and folders).
 bool PathExists(const char* path);
+
+// fopen as Windows has it: a folder does not open, in any mode.
+std::FILE* OpenFile(const char* path, const char* mode);
 
 // What the file system tells of a file without opening it: enough to see
 // that the file was written or replaced since an earlier look.

@@ -84,6 +84,17 @@ bool PathExists(const char* path) {
     return stat(path, &st) == 0;
 }
 
+std::FILE* OpenFile(const char* path, const char* mode) {
+    std::FILE* file = std::fopen(path, mode);
+    struct stat st;
+    if (file != nullptr && fstat(fileno(file), &st) == 0 && S_ISDIR(st.st_mode)) {
+        std::fclose(file);
+        errno = EISDIR;
+        return nullptr;
+    }
+    return file;
+}
+
 namespace {
 
 // A change this long ago cannot share a time stamp with a later one, however

@@ -67,6 +67,8 @@ bool GetCurrentDirectoryPath(char* out, std::size_t size) {
     return true;
 }
 
+std::FILE* OpenFile(const char* path, const char* mode) { return std::fopen(path, mode); }
+
 bool PathExists(const char* path) {
     if (path == nullptr) return true;
     return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
