@@ -77,7 +77,7 @@ configure() {  # configure FOLDER ARCHITECTURE [CMAKE ARGUMENT...]
 configure build-win32 i686 -DZK8_WINE_PREFIX="$root/build-wine/prefix-i386" \
   -DZK8_I386_ROOT="$i386_root" -DZK8_POSIX_TOOL="$root/build/zk8conv"
 configure build-win64 x86_64 -DZK8_WINE_PREFIX="$root/build-wine/prefix" \
-  -DZK8_POSIX_TOOL="$root/build/zk8conv" -DZK8_OTHER_DLL="$root/build-win32/ZK8_XML_Conv.dll"
+  -DZK8_POSIX_TOOL="$root/build/zk8conv"
 cmake --build build-win32 -j"$(nproc)"
 cmake --build build-win64 -j"$(nproc)"
 scripts/windows-sdk.sh build-win32 i686

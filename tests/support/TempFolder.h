@@ -1,5 +1,6 @@
 // Test helpers: a temporary folder removed at the end of the test, and small
-// whole-file read and write functions.
+// whole-file read and write functions; standard C++ only, for every platform
+// the tests run on.
 #pragma once
 
 #include <string>
@@ -19,7 +20,3 @@ private:
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& bytes);
 bool Exists(const std::string& path);
-// Points the machine-wide application-data folder at the temporary folder and
-// creates the product's folder below it; returns that folder. Keeps Temp.xml
-// of concurrently running tests apart.
-std::string UseAppDataFolderIn(const TempFolder& folder);

@@ -1,0 +1,69 @@
+// The case files of tests/cases (format in TESTING.md): reading them and
+// running the steps that need only files and the library's exports. The
+// runner of each platform derives from CaseScript: it calls the exports of
+// the library it loaded and adds the steps only it can take.
+#pragma once
+
+#include <ctime>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "support/TempFolder.h"
+
+struct CaseStep {
+    int line;
+    std::string op, rest;
+};
+
+struct Case {
+    std::string suite, name, file;
+    std::vector<CaseStep> steps;
+};
+
+// The cases of one NAME.cases file (suite NAME), in the file's order.
+std::vector<Case> ReadCaseFile(const std::string& path);
+// The cases of every .cases file in the folder, files by name.
+std::vector<Case> ReadCases(const std::string& folder);
+
+class CaseScript {
+public:
+    virtual ~CaseScript() = default;
+    // Runs the steps in order, in the case's temporary folder ($T), until one
+    // stops the case; the working directory is restored afterwards.
+    void RunCase(const Case& c);
+
+protected:
+    CaseScript();
+    // Calls the export with these arguments; INT_MIN where it cannot.
+    virtual int Call(const std::string& name, const std::vector<std::string>& args) = 0;
+    // A step the shared steps do not include; false where this platform has
+    // no such step, which skips the rest of the case.
+    virtual bool RunOwn(const std::string& op, std::string rest) = 0;
+    // A failure at the line of the current step, or why the case is skipped.
+    virtual void Report(bool skipped, int line, const std::string& message) = 0;
+
+    void Fail(const std::string& message, bool fatal = false);
+    void Skip(const std::string& why);
+    void Define(const std::string& name, const std::string& value) { m_vars.insert(m_vars.begin(), {name, value}); }
+    static std::string Word(std::string& rest);
+    // "-" is the empty string, "." the case's folder; a relative path lies in it.
+    std::string Path(const std::string& word) const;
+    // Unescaped text, or "@PATH": the file's bytes.
+    std::string Text(const std::string& text) const;
+    // The text with $NAME replaced; escaped: for a text still to be unescaped.
+    std::string Expand(std::string text, bool escaped = false) const;
+    void Compare(std::string actual, const std::string& how, const std::string& expected);
+
+    TempFolder m_folder;
+
+private:
+    void RunStep(const std::string& op, std::string rest);
+    std::string Masked(std::string text) const;
+
+    const Case* m_case = nullptr;
+    int m_line = 0;
+    bool m_stopped = false;
+    std::vector<std::pair<std::string, std::string>> m_vars;
+    const std::time_t m_started = std::time(nullptr);
+};
