@@ -23,8 +23,6 @@
 
 namespace {
 
-std::string Folder(const std::string& path) { return path.substr(0, path.rfind('/')); }
-
 // Counting allocation functions for pugixml, which the library shares.
 std::size_t g_allocations = 0, g_failFrom = SIZE_MAX;
 long g_held = 0;
@@ -81,8 +79,8 @@ public:
         std::filesystem::create_directories(appData);
         for (const auto& [name, value] : {std::pair<std::string, std::string>{"$TOOL", ZK8_TOOL_PATH},
                                           {"$LIB", ZK8_LIBRARY_PATH},
-                                          {"$HOST", Folder(ZK8_HOST_MODULE_PATH)},
-                                          {"$EXE", Folder(std::filesystem::read_symlink("/proc/self/exe"))},
+                                          {"$HOST", FolderOf(ZK8_HOST_MODULE_PATH)},
+                                          {"$EXE", FolderOf(std::filesystem::read_symlink("/proc/self/exe"))},
                                           {"$X", ZK8_EXAMPLES_DIR},
                                           {"$A", appData}}) {
             Define(name, value);

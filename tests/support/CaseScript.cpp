@@ -1,7 +1,6 @@
 #include "support/CaseScript.h"
 
 #include <algorithm>
-#include <climits>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -9,8 +8,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string Folder(const std::string& path) { return path.substr(0, path.find_last_of("/\\")); }
 
 // Escapes \n \r \t \0 \\ \xHH; {{N*text}} repeats text N times, # in it
 // standing for the repetition's number from 0.
@@ -79,6 +76,8 @@ std::string TextOfUtf16(const std::string& bytes) {
 }
 
 }  // namespace
+
+std::string FolderOf(const std::string& path) { return path.substr(0, path.find_last_of("/\\")); }
 
 std::vector<Case> ReadCaseFile(const std::string& path) {
     std::ifstream in(path);
@@ -217,7 +216,7 @@ void CaseScript::RunStep(const std::string& op, std::string rest) {
         RunStep("call", op == "todevice" ? "0 CustToZK8Ext in.xml out.xml ." : "0 ZK8ToCustExt in.xml out.xml .");
     } else if (op == "write" || op == "write16") {
         const std::string path = Path(Word(rest)), text = Text(rest);
-        fs::create_directories(Folder(path), ignored);
+        fs::create_directories(FolderOf(path), ignored);
         WriteFile(path, op == "write" ? text : "\xFF\xFE" + Utf16Of(text));
     } else if (op == "file" || op == "text") {
         const std::string path = Path(Word(rest)), how = Word(rest);

@@ -26,6 +26,9 @@ std::vector<Case> ReadCaseFile(const std::string& path);
 // The cases of every .cases file in the folder, files by name.
 std::vector<Case> ReadCases(const std::string& folder);
 
+// The path up to its last / or \.
+std::string FolderOf(const std::string& path);
+
 class CaseScript {
 public:
     virtual ~CaseScript() = default;

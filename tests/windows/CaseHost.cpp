@@ -23,12 +23,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string Folder(const std::string& path) { return path.substr(0, path.find_last_of("\\/")); }
-
 std::string ModuleFolder() {
     char path[MAX_PATH] = "";
     GetModuleFileNameA(nullptr, path, sizeof path);
-    return Folder(path);
+    return FolderOf(path);
 }
 
 // The machine's application-data folder of the product, emptied.
@@ -68,7 +66,7 @@ public:
         : m_dll(dll), m_hostModule(hostModule) {
         Define("$A", FreshAppDataFolder());
         Define("$EXE", ModuleFolder());
-        Define("$HOST", Folder(hostModule));
+        Define("$HOST", FolderOf(hostModule));
         Define("$X", examples);
     }
     ~WindowsCase() override {
