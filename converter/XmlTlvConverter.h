@@ -89,6 +89,8 @@ public:
     // The input's encoding is found from its bytes unless the caller knows it.
     int ConvertZK8ToCust(const char* inputPath, const char* outputPath, std::uint8_t createNil,
                          pugi::xml_encoding inputEncoding = pugi::encoding_auto);
+    // The same for an input the caller has loaded (LoadInput).
+    int ConvertLoadedZK8ToCust(const pugi::xml_document& input, const char* outputPath, std::uint8_t createNil);
     void WalkZK8ToCust(const pugi::xml_document& input, std::uint8_t createNil);
     void ConvertNodeToCust(const pugi::xml_node& node, const char* tag, const char* text);
     void AddNamespaceAttributes(pugi::xml_node root) const;

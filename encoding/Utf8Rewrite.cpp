@@ -156,8 +156,16 @@ int CUtf8ToUtf16Converter::ConvertToUtf16(const char* inputPath, char* pathBuffe
     // outlives the stream.
     const std::unique_ptr<char[]> outputBuffer(new char[kOutputBufferSize]);
     File output;
-    if (!firstPathFits || !output.Open(tempPath, "wb")) {
-        if (!SecondTempPath(tempPath, sizeof tempPath) || !output.Open(tempPath, "wb")) {
+    // Another program may be writing or reading Temp.xml: it is emptied only
+    // once its name is ours.
+    const auto openLocked = [&] {
+        m_tempXmlLock.Acquire(tempPath);
+        if (output.Open(tempPath, "wb")) return true;
+        m_tempXmlLock.Release();
+        return false;
+    };
+    if (!firstPathFits || !openLocked()) {
+        if (!SecondTempPath(tempPath, sizeof tempPath) || !openLocked()) {
             return -95;
         }
     }

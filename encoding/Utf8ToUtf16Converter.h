@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "platform/Platform.h"
+
 class CUtf8ToUtf16Converter {
 public:
     enum : std::uint8_t { kUndetermined = 99, kUtf8 = 8, kUtf16 = 16 };
@@ -14,7 +16,13 @@ public:
 
     // 0 rewritten (pathBuffer now names Temp.xml); 99 already UTF-16; or a
     // negative code. pathBuffer holds 260 bytes.
+    //
+    // Temp.xml is one file for every program of the machine that converts.
+    // The rewrite holds its name (platform::NameLock) from before the file
+    // is emptied until ReleaseTempXml or the end of this object, so that
+    // whoever reads it back in between reads this rewrite, whole.
     int ConvertToUtf16(const char* inputPath, char* pathBuffer);
+    void ReleaseTempXml() { m_tempXmlLock.Release(); }
 
     // After a rewrite (result 0): true when Temp.xml holds every character of
     // the input unchanged and the only edit lay inside a processing
@@ -29,4 +37,5 @@ public:
 
 private:
     bool m_keptEveryCharacter = false;
+    platform::NameLock m_tempXmlLock;
 };

@@ -29,8 +29,8 @@ bool InputOpens(const char* path) {
 // conversion may go on; otherwise `result` holds the code to return.
 // `inputAsUtf8` tells that a rewrite kept every character of the input, so
 // that the input itself, read as UTF-8, stands for Temp.xml.
-bool Normalise(const char* inputPath, char* pathBuffer, int& result, bool& inputAsUtf8) {
-    CUtf8ToUtf16Converter converter;
+bool Normalise(CUtf8ToUtf16Converter& converter, const char* inputPath, char* pathBuffer, int& result,
+               bool& inputAsUtf8) {
     std::strncpy(pathBuffer, inputPath, kPathBufferSize - 1);
     pathBuffer[kPathBufferSize - 1] = '\0';
     Log(kProgress, 32301, "Start of Utf8ToUtf16 conversion");
@@ -56,19 +56,28 @@ int RunZK8ToCust(const char* inputPath, const char* outputPath, std::uint8_t opt
         Log(kOutcome, 32000);
         return -1;
     }
+    CUtf8ToUtf16Converter converter;
     char pathBuffer[kPathBufferSize] = {};
     int result = 0;
     bool inputAsUtf8 = false;
-    if (!Normalise(inputPath, pathBuffer, result, inputAsUtf8)) return result;
+    if (!Normalise(converter, inputPath, pathBuffer, result, inputAsUtf8)) return result;
 
     // After a rewrite the engine reads Temp.xml, else the caller's file
     // (named by the caller's own string, so that no length limit applies).
     // Where Temp.xml holds just the input's characters, the input read as
     // UTF-8 is the same document, at half the bytes and without decoding.
     if (inputAsUtf8) {
+        converter.ReleaseTempXml();
         g_converter.ConvertZK8ToCust(inputPath, outputPath, option, pugi::encoding_utf8);
+    } else if (result == 0) {
+        // Temp.xml is read while the rewrite still holds it: another
+        // program's rewrite waits until this one has been loaded.
+        pugi::xml_document input;
+        LoadInput(input, pathBuffer, pugi::encoding_auto);
+        converter.ReleaseTempXml();
+        g_converter.ConvertLoadedZK8ToCust(input, outputPath, option);
     } else {
-        g_converter.ConvertZK8ToCust(result == 0 ? pathBuffer : inputPath, outputPath, option);
+        g_converter.ConvertZK8ToCust(inputPath, outputPath, option);
     }
     return 0;
 }
@@ -78,12 +87,14 @@ int RunCustToZK8(const char* inputPath, const char* outputPath, std::uint8_t opt
         Log(kOutcome, 220001);
         return -1;
     }
+    CUtf8ToUtf16Converter converter;
     char pathBuffer[kPathBufferSize] = {};
     int result = 0;
     bool inputAsUtf8 = false;
-    if (!Normalise(inputPath, pathBuffer, result, inputAsUtf8)) return result;
+    if (!Normalise(converter, inputPath, pathBuffer, result, inputAsUtf8)) return result;
 
     // This direction's engine reads the caller's file even after a rewrite.
+    converter.ReleaseTempXml();
     g_converter.ConvertCustToZK8(inputPath, outputPath, option);
 
     if (option == 1) {

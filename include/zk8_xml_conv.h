@@ -3,9 +3,8 @@
  *
  * Converts customer XML (root "scaledata") into the device XML that ZK8
  * scales take (root "dat") and back. A host program loads the library and
- * calls one export at a time; all paths are NUL-terminated narrow strings of
- * at most 259 characters. Every function returns 0 on success or a negative
- * code:
+ * calls its exports; all paths are NUL-terminated narrow strings of at most
+ * 259 characters. Every function returns 0 on success or a negative code:
  *   -1   the input file cannot be opened
  *   -90  the saved ini file could not be copied (settings-driven exports)
  *   -91  the saved ini file does not exist      (settings-driven exports)
@@ -19,6 +18,17 @@
  *   -98  the input is neither UTF-8 nor UTF-16
  *   -99  the input is empty or unreadable
  * Progress and failures are written to Runlog.log in the working directory.
+ *
+ * Threads: any number of threads may call any exports at the same time. The
+ * library runs the calls one at a time, each from its first step to its
+ * result, so every call's result, files and run-log entries are those of
+ * some one-at-a-time order; the working directory and the default-namespace
+ * switch that one call sets are never seen by another call in the middle of
+ * its run.
+ * Programs: several programs may convert at the same time on one machine.
+ * Temp.xml is rewritten and read back by one conversion at a time, and the
+ * run log takes whole entries and one rotation at a time; the locks are
+ * released by the system when a program ends, however it ends.
  */
 #ifndef ZK8_XML_CONV_H
 #define ZK8_XML_CONV_H

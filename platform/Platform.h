@@ -89,6 +89,37 @@ struct LocalTime {
 };
 LocalTime GetLocalTimeNow();
 
+// The lock each export holds for the whole of its run, so that the calls a
+// host makes from several threads run one at a time. It needs no
+// construction: it works from the moment the library is loaded, whatever the
+// order in which static objects are made.
+void EnterCallLock() noexcept;
+void LeaveCallLock() noexcept;
+
+// Exclusive use of one file name among the programs of this machine and the
+// threads of this one: whoever acquires the name second waits until the
+// first releases it. The system releases it for a program that ends,
+// however it ends, so a lock never outlives its holder and leaves nothing
+// to clean up. While holding it, the holder may rename the file and create
+// another under the name. Acquire gives false, and holds nothing, where the
+// system offers no lock for the name (on POSIX: the file cannot be opened
+// for writing or created); the caller then goes on without, as the file
+// operations that follow fail in the same way.
+class NameLock {
+public:
+    NameLock() = default;
+    ~NameLock() { Release(); }
+    NameLock(const NameLock&) = delete;
+    NameLock& operator=(const NameLock&) = delete;
+    bool Acquire(const char* path);
+    void Release();
+
+private:
+    // A file descriptor on POSIX, a mutex handle on Windows; kNone when free.
+    static constexpr long long kNone = -1;
+    long long m_handle = kNone;
+};
+
 // The run-log lock: a critical section on Windows, a mutex elsewhere.
 class Lock {
 public:

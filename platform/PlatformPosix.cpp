@@ -4,6 +4,7 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <link.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -201,6 +202,56 @@ LocalTime GetLocalTimeNow() {
     localtime_r(&now, &parts);
     return LocalTime{parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday,
                      parts.tm_hour,        parts.tm_min,     parts.tm_sec};
+}
+
+namespace {
+
+// Initialised statically: usable before any static constructor of the
+// library has run.
+pthread_mutex_t g_callLock = PTHREAD_MUTEX_INITIALIZER;
+
+}  // namespace
+
+void EnterCallLock() noexcept { pthread_mutex_lock(&g_callLock); }
+void LeaveCallLock() noexcept { pthread_mutex_unlock(&g_callLock); }
+
+// An open-file-description lock on the file itself: it belongs to this
+// descriptor alone, so neither another descriptor of the same file closed
+// meanwhile (pugixml reading Temp.xml) nor a second thread's descriptor
+// shares it, and the kernel drops it with the last descriptor, when the
+// program ends at the latest.
+bool NameLock::Acquire(const char* path) {
+    Release();
+    // The holder before us may have renamed the file and made a new one (a
+    // run-log rotation): we then hold the old file, and try the new one.
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        const int fd = open(path, O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+        if (fd < 0) return false;
+        struct flock whole {};
+        whole.l_type = F_WRLCK;
+        whole.l_whence = SEEK_SET;  // start 0, length 0: the whole file
+        int locked;
+        while ((locked = fcntl(fd, F_OFD_SETLKW, &whole)) != 0 && errno == EINTR) {
+        }
+        struct stat held, named;
+        if (locked != 0) {
+            close(fd);
+            return false;
+        }
+        if (fstat(fd, &held) == 0 && stat(path, &named) == 0 && held.st_dev == named.st_dev &&
+            held.st_ino == named.st_ino) {
+            m_handle = fd;
+            return true;
+        }
+        close(fd);
+    }
+    return false;
+}
+
+void NameLock::Release() {
+    if (m_handle == kNone) return;
+    close(static_cast<int>(m_handle));
+    m_handle = kNone;
 }
 
 static_assert(sizeof(std::mutex) <= 64, "lock storage too small");

@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -124,6 +126,66 @@ LocalTime GetLocalTimeNow() {
     SYSTEMTIME now;
     GetLocalTime(&now);
     return LocalTime{now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
+}
+
+namespace {
+
+// A slim reader/writer lock needs no initialisation beyond its static zero.
+SRWLOCK g_callLock = SRWLOCK_INIT;
+
+// The name of the mutex that stands for a file name: one per full path,
+// whatever its spelling (relative, in other letter case), in the global
+// namespace, so that the programs of every session share it.
+bool MutexNameFor(const char* path, char* out, std::size_t size) {
+    char full[4 * MAX_PATH];
+    const DWORD length = GetFullPathNameA(path, sizeof full, full, nullptr);
+    if (length == 0 || length >= sizeof full) return false;
+    CharUpperBuffA(full, length);
+    unsigned long long hash = 14695981039346656037ull;  // FNV-1a
+    for (DWORD i = 0; i < length; ++i) {
+        hash ^= static_cast<unsigned char>(full[i]);
+        hash *= 1099511628211ull;
+    }
+    std::snprintf(out, size, "Global\\ZK8_XML_Conv.%08lx%08lx", static_cast<unsigned long>(hash >> 32),
+                  static_cast<unsigned long>(hash & 0xFFFFFFFFu));
+    return true;
+}
+
+}  // namespace
+
+void EnterCallLock() noexcept { AcquireSRWLockExclusive(&g_callLock); }
+void LeaveCallLock() noexcept { ReleaseSRWLockExclusive(&g_callLock); }
+
+// A named mutex: Windows hands an abandoned one to the next waiter when its
+// owner ends, and a mutex has no file whose handle would stand in the way of
+// renaming the file it guards.
+bool NameLock::Acquire(const char* path) {
+    Release();
+    char name[64];
+    if (!MutexNameFor(path, name, sizeof name)) return false;
+    // Open to every user: a service and a desktop program may share a folder.
+    SECURITY_DESCRIPTOR descriptor;
+    InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
+    SetSecurityDescriptorDacl(&descriptor, TRUE, nullptr, FALSE);
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, &descriptor, FALSE};
+    HANDLE mutex = CreateMutexA(&attributes, FALSE, name);
+    if (mutex == nullptr) mutex = OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, name);
+    if (mutex == nullptr) return false;
+    const DWORD waited = WaitForSingleObject(mutex, INFINITE);
+    if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {
+        CloseHandle(mutex);
+        return false;
+    }
+    m_handle = reinterpret_cast<std::intptr_t>(mutex);
+    return true;
+}
+
+void NameLock::Release() {
+    if (m_handle == kNone) return;
+    const HANDLE mutex = reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(m_handle));
+    ReleaseMutex(mutex);
+    CloseHandle(mutex);
+    m_handle = kNone;
 }
 
 static_assert(sizeof(CRITICAL_SECTION) <= sizeof(Lock), "lock storage too small");

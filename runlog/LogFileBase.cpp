@@ -75,6 +75,12 @@ void CLogFileBase::FormatEntry(const std::string& moduleName, int code, std::str
 }
 
 bool CLogFileBase::WriteEntry(const std::string& path, const std::string& line) {
+    // Other programs may log into the same file. Holding its name from the
+    // open to the rotation keeps their entries whole, gives a new file one
+    // header, and lets one program at a time decide on a rotation and make
+    // it, so that no two rotations discard each other's save file.
+    platform::NameLock lock;
+    lock.Acquire(path.c_str());
     m_runLogFile = std::fopen(path.c_str(), "ab+");
     if (m_runLogFile == nullptr) return false;
     // Without a stream buffer, finding the size is a seek and nothing else

@@ -29,6 +29,11 @@ int CXmlTlvConverter::ConvertZK8ToCust(const char* inputPath, const char* output
                                        pugi::xml_encoding inputEncoding) {
     pugi::xml_document input;
     LoadInput(input, inputPath, inputEncoding);
+    return ConvertLoadedZK8ToCust(input, outputPath, createNil);
+}
+
+int CXmlTlvConverter::ConvertLoadedZK8ToCust(const pugi::xml_document& input, const char* outputPath,
+                                             std::uint8_t createNil) {
     CStreamedRun run(*this, m_customerDoc, outputPath);
     WalkZK8ToCust(input, createNil);
     CAllocationWatch::ThrowIfFailed();
