@@ -6,6 +6,7 @@
 
 #include <dlfcn.h>
 #include <pthread.h>
+#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -34,6 +35,20 @@ void* Allocate(std::size_t size) {
 void Deallocate(void* block) {
     --g_held;
     std::free(block);
+}
+
+// Calls an export of the loaded library on this thread.
+int CallExport(void* library, const std::string& name, const std::vector<std::string>& args) {
+    void* symbol = dlsym(library, name.c_str());
+    if (symbol == nullptr) return INT_MIN;
+    using C = const char*;
+    switch (args.size()) {
+        case 1: return reinterpret_cast<int (*)(C)>(symbol)(args[0].c_str());
+        case 2: return reinterpret_cast<int (*)(C, C)>(symbol)(args[0].c_str(), args[1].c_str());
+        case 3: return reinterpret_cast<int (*)(C, C, C)>(symbol)(args[0].c_str(), args[1].c_str(), args[2].c_str());
+        default: return reinterpret_cast<int (*)(C, C, C, C)>(symbol)(args[0].c_str(), args[1].c_str(),
+                                                                      args[2].c_str(), args[3].c_str());
+    }
 }
 
 int OnSmallStack(const std::function<int()>& call) {
@@ -99,24 +114,38 @@ private:
 
     int Call(const std::string& name, const std::vector<std::string>& args) override {
         if (m_library == nullptr) m_library = dlopen(ZK8_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
-        void* symbol = dlsym(m_library, name.c_str());
-        if (symbol == nullptr) return Fail("no export " + name), INT_MIN;
-        using C = const char*;
-        const auto call = [&]() -> int {
-            switch (args.size()) {
-                case 1: return reinterpret_cast<int (*)(C)>(symbol)(args[0].c_str());
-                case 2: return reinterpret_cast<int (*)(C, C)>(symbol)(args[0].c_str(), args[1].c_str());
-                case 3: return reinterpret_cast<int (*)(C, C, C)>(symbol)(args[0].c_str(), args[1].c_str(), args[2].c_str());
-                default: return reinterpret_cast<int (*)(C, C, C, C)>(symbol)(args[0].c_str(), args[1].c_str(),
-                                                                              args[2].c_str(), args[3].c_str());
-            }
-        };
+        if (dlsym(m_library, name.c_str()) == nullptr) return Fail("no export " + name), INT_MIN;
+        const auto call = [&] { return CallHere(name, args); };
         g_allocations = 0;
         const int result = m_asNobody ? AsNobody(m_folder.Path(), call) : OnSmallStack(call);
         m_lastAllocations = g_allocations;
         g_failFrom = SIZE_MAX;
         m_asNobody = false;
         return result;
+    }
+
+    int CallHere(const std::string& name, const std::vector<std::string>& args) override {
+        return CallExport(m_library, name, args);
+    }
+
+    // Worker processes: this program again, with --replay.
+    std::string RunWorkerProcesses(const std::string& callsFile, int workers, int rounds) override {
+        std::string self = std::filesystem::read_symlink("/proc/self/exe"), flag = "--replay", count = std::to_string(rounds);
+        std::vector<pid_t> children;
+        for (int w = 0; w < workers; ++w) {
+            std::string file = callsFile, worker = std::to_string(w);
+            char* argv[] = {self.data(), flag.data(), file.data(), worker.data(), count.data(), nullptr};
+            pid_t child;
+            if (posix_spawn(&child, self.c_str(), nullptr, nullptr, argv, environ) == 0) children.push_back(child);
+        }
+        std::string found = children.size() == static_cast<std::size_t>(workers) ? "" : "a worker did not start\n";
+        for (pid_t child : children) {
+            int status = 0;
+            waitpid(child, &status, 0);
+            if (!WIFEXITED(status) || WEXITSTATUS(status) > 1) found += "a worker ended with status " + std::to_string(status) + "\n";
+        }
+        for (int w = 0; w < workers; ++w) found += ReadFile(WorkerFolder(m_folder.Path(), w) + "/found.txt");
+        return found;
     }
 
     bool RunOwn(const std::string& op, std::string rest) override {
@@ -153,7 +182,7 @@ private:
         } else if (op == "held") {
             if (g_held != std::stol(rest)) Fail(std::to_string(g_held) + " blocks held");
         } else if (op == "limit-as") {
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
             return Skip("the sanitizer's shadow memory does not fit under an address-space limit"), true;
 #endif
             // The address space in use now and `rest` MB more.
@@ -180,6 +209,20 @@ private:
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A worker process of the step "processes": --replay CALLS WORKER ROUNDS.
+    if (argc == 5 && std::string(argv[1]) == "--replay") {
+        std::string folder;
+        std::vector<RecordedCall> calls;
+        void* library = dlopen(ZK8_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
+        if (library == nullptr || !ReadCalls(argv[2], folder, calls)) return 2;
+        const int worker = std::stoi(argv[3]);
+        const std::string found = ReplayCalls(folder, worker, std::stoi(argv[4]), calls,
+                                              [library](const std::string& name, const std::vector<std::string>& args) {
+                                                  return CallExport(library, name, args);
+                                              });
+        WriteFile(WorkerFolder(folder, worker) + "/found.txt", found);
+        return found.empty() ? 0 : 1;
+    }
     testing::InitGoogleTest(&argc, argv);
     for (const Case& c : ReadCases(ZK8_CASES_DIR)) {
         testing::RegisterTest(c.suite.c_str(), c.name.c_str(), nullptr, nullptr, c.file.c_str(), 1,

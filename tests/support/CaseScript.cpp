@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <fstream>
 #include <regex>
+#include <sstream>
+#include <thread>
 
 namespace fs = std::filesystem;
 
@@ -75,9 +77,81 @@ std::string TextOfUtf16(const std::string& bytes) {
     return bytes.size() % 2 ? out + "<odd byte>" : out;
 }
 
+// What a new run log begins with, up to its first entry.
+const std::string kLogHead = "Create LogFile\r\n\r\n";
+
+std::string AfterLogHead(const std::string& log) {
+    const std::size_t head = log.find(kLogHead);
+    return head == std::string::npos ? log : log.substr(head + kLogHead.size());
+}
+
 }  // namespace
 
 std::string FolderOf(const std::string& path) { return path.substr(0, path.find_last_of("/\\")); }
+
+std::string WorkerFolder(const std::string& caseFolder, int worker) {
+    return caseFolder + "/worker" + std::to_string(worker);
+}
+
+std::string ReplayCalls(const std::string& caseFolder, int worker, int rounds,
+                        const std::vector<RecordedCall>& calls, const ExportCall& call) {
+    const std::string folder = WorkerFolder(caseFolder, worker);
+    std::string found;
+    int differences = 0;
+    const auto differ = [&](const std::string& what) {
+        if (++differences <= 3) found += "worker " + std::to_string(worker) + ": " + what + "\n";
+    };
+    for (int round = 0; round < rounds; ++round) {
+        for (std::size_t n = 0; n < calls.size(); ++n) {
+            const RecordedCall& c = calls[(worker + n) % calls.size()];
+            std::vector<std::string> args = c.args;
+            std::string mine, lone;
+            const std::size_t output = c.name == "CreateTagList" ? 0 : 1;
+            for (std::size_t i = 0; i < args.size(); ++i) {
+                if (i == output) {
+                    lone = args[i];
+                    args[i] = mine = folder + "/" + lone.substr(lone.find_last_of("/\\") + 1);
+                } else if (args[i] == ".") {
+                    args[i] = folder;
+                }
+            }
+            const int result = call(c.name, args);
+            if (result != c.expected) differ(c.name + ": result " + std::to_string(result));
+            for (const std::string suffix : {"", "_Status.xml"}) {
+                if (Exists(mine + suffix) != Exists(lone + suffix) || ReadFile(mine + suffix) != ReadFile(lone + suffix)) {
+                    differ(c.name + ": " + mine + suffix + " is not as the lone call's");
+                }
+            }
+        }
+    }
+    if (differences > 3) found += "worker " + std::to_string(worker) + ": " + std::to_string(differences) + " in all\n";
+    return found;
+}
+
+void WriteCalls(const std::string& path, const std::string& caseFolder, const std::vector<RecordedCall>& calls) {
+    std::string text = caseFolder + "\n";
+    for (const RecordedCall& c : calls) {
+        text += std::to_string(c.expected) + "\t" + c.name;
+        for (const std::string& arg : c.args) text += "\t" + arg;
+        text += "\n";
+    }
+    WriteFile(path, text);
+}
+
+bool ReadCalls(const std::string& path, std::string& caseFolder, std::vector<RecordedCall>& calls) {
+    std::istringstream in(ReadFile(path));
+    if (!std::getline(in, caseFolder)) return false;
+    for (std::string line; std::getline(in, line);) {
+        std::vector<std::string> fields;
+        for (std::size_t start = 0, tab; start <= line.size(); start = tab + 1) {
+            tab = std::min(line.find('\t', start), line.size());
+            fields.push_back(line.substr(start, tab - start));
+        }
+        if (fields.size() < 2) return false;
+        calls.push_back({std::stoi(fields[0]), fields[1], {fields.begin() + 2, fields.end()}, ""});
+    }
+    return !calls.empty();
+}
 
 std::vector<Case> ReadCaseFile(const std::string& path) {
     std::ifstream in(path);
@@ -116,6 +190,7 @@ CaseScript::CaseScript() { Define("$T", m_folder.Path()); }
 
 void CaseScript::RunCase(const Case& c) {
     m_case = &c;
+    for (const CaseStep& step : c.steps) m_recording = m_recording || step.op == "threads" || step.op == "processes";
     const fs::path cwd = fs::current_path();
     for (const CaseStep& step : c.steps) {
         m_line = step.line;
@@ -189,6 +264,19 @@ void CaseScript::Compare(std::string actual, const std::string& how, const std::
         if ((text.find(expected) != std::string::npos) != (how == "~")) {
             Fail((how == "~" ? "missing: " : "present: ") + expected + "\nin: " + text);
         }
+    } else if (how == "entries") {
+        // A run log: its head once, at the start, then whole entry lines; or,
+        // for any number, empty (just rotated).
+        static const std::regex entry("<TS> : .{20} .{5}   .*\r");
+        const std::string body = AfterLogHead(text);
+        bool whole = (text.rfind("Date/Time", 0) == 0 && body.size() < text.size()) || (text.empty() && expected == "*");
+        long count = 0;
+        std::istringstream lines(body);
+        for (std::string line; std::getline(lines, line); ++count) whole = whole && std::regex_match(line, entry);
+        if (!whole || (expected != "*" && count != std::stol(expected))) {
+            Fail(std::to_string(count) + " entries, expected " + expected + (whole ? "" : ", not all whole") + ":\n" +
+                 text.substr(0, 4000));
+        }
     } else if (how == "lines") {
         const long lines = std::count(text.begin(), text.end(), '\n');
         if (lines != std::stol(expected)) Fail(std::to_string(lines) + " lines, expected " + expected);
@@ -206,10 +294,22 @@ void CaseScript::RunStep(const std::string& op, std::string rest) {
     std::error_code ignored;
     if (op == "call") {
         const std::string expected = Word(rest), name = Word(rest);
-        std::vector<std::string> args;
-        for (std::string w; !(w = Word(rest)).empty();) args.push_back(Path(w));
+        std::vector<std::string> words, args;
+        for (std::string w; !(w = Word(rest)).empty();) words.push_back(w), args.push_back(Path(w));
+        const std::string log = m_folder / "Runlog.log", before = m_recording ? ReadFile(log) : "";
         const int result = Call(name, args);
         if (result != std::stoi(expected)) Fail(name + ": result " + std::to_string(result) + ", expected " + expected);
+        if (m_recording) {
+            RecordedCall call{std::stoi(expected), name, args, ReadFile(log)};
+            for (std::size_t i = 0; i < words.size(); ++i) call.args[i] = words[i] == "." ? "." : args[i];
+            const bool grown = call.log.compare(0, before.size(), before) == 0;
+            call.log = AfterLogHead(grown ? call.log.substr(before.size()) : call.log);
+            m_calls.push_back(call);
+            if (Exists(Path("$A/Temp.xml"))) m_tempXmls.insert(ReadFile(Path("$A/Temp.xml")));
+        }
+    } else if (op == "threads" || op == "processes") {
+        const int workers = std::stoi(Word(rest));
+        RunTogether(op == "processes", workers, std::stoi(Word(rest)));
     } else if (op == "todevice" || op == "tocustomer" || op == "tocustomer16") {
         // The input as in.xml (in UTF-16 for tocustomer16), converted into out.xml.
         RunStep(op == "tocustomer16" ? "write16" : "write", "in.xml " + rest);
@@ -260,5 +360,47 @@ void CaseScript::RunStep(const std::string& op, std::string rest) {
         Define("$" + name, path);
     } else if (!RunOwn(op, rest)) {
         Skip("no step \"" + op + "\" here");
+    }
+}
+
+void CaseScript::RunTogether(bool processes, int workers, int rounds) {
+    if (m_calls.empty()) return Fail("no call to repeat", true);
+    std::error_code ignored;
+    for (int w = 0; w < workers; ++w) {
+        // The logging settings of the case's folder hold in the workers' too.
+        const std::string folder = WorkerFolder(m_folder.Path(), w);
+        fs::create_directories(folder, ignored);
+        fs::copy_file(m_folder / "Interface.ini", folder + "/Interface.ini", fs::copy_options::overwrite_existing, ignored);
+    }
+    std::string found;
+    if (processes) {
+        const std::string file = m_folder / "calls.txt";
+        WriteCalls(file, m_folder.Path(), m_calls);
+        found = RunWorkerProcesses(file, workers, rounds);
+    } else {
+        std::vector<std::string> findings(workers);
+        std::vector<std::thread> threads;
+        const ExportCall call = [this](const std::string& name, const std::vector<std::string>& args) {
+            return CallHere(name, args);
+        };
+        for (int w = 0; w < workers; ++w) {
+            threads.emplace_back([&, w] { findings[w] = ReplayCalls(m_folder.Path(), w, rounds, m_calls, call); });
+        }
+        for (std::thread& thread : threads) thread.join();
+        for (const std::string& finding : findings) found += finding;
+    }
+    if (!found.empty()) Fail(found);
+    // A worker's run log: the entries of the lone calls, in the worker's
+    // order, round after round.
+    for (int w = 0; w < workers; ++w) {
+        std::string expected;
+        for (int round = 0; round < rounds; ++round) {
+            for (std::size_t n = 0; n < m_calls.size(); ++n) expected += m_calls[(w + n) % m_calls.size()].log;
+        }
+        Compare(AfterLogHead(ReadFile(WorkerFolder(m_folder.Path(), w) + "/Runlog.log")), "=", Masked(expected));
+    }
+    // Temp.xml holds one call's rewrite, whole.
+    if (!m_tempXmls.empty() && m_tempXmls.count(ReadFile(Path("$A/Temp.xml"))) == 0) {
+        Fail("Temp.xml is none of the lone calls' rewrites");
     }
 }

@@ -5,6 +5,8 @@
 #pragma once
 
 #include <ctime>
+#include <functional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -29,6 +31,27 @@ std::vector<Case> ReadCases(const std::string& folder);
 // The path up to its last / or \.
 std::string FolderOf(const std::string& path);
 
+// A call step as the steps `threads` and `processes` repeat it: arguments
+// as paths, except "." for a working directory that is the case's folder;
+// `log` holds the run-log entries the call added there.
+struct RecordedCall {
+    int expected;
+    std::string name;
+    std::vector<std::string> args;
+    std::string log;
+};
+using ExportCall = std::function<int(const std::string& name, const std::vector<std::string>& args)>;
+// Worker N's share of such a step: ROUNDS times every call, from call
+// N % count on, each writing its output into the folder $T/worker<N> (the
+// working directory too where the call's is "."). Returns what differs from
+// the lone call (result, output and status bytes); empty when nothing.
+std::string ReplayCalls(const std::string& caseFolder, int worker, int rounds,
+                        const std::vector<RecordedCall>& calls, const ExportCall& call);
+std::string WorkerFolder(const std::string& caseFolder, int worker);
+// The calls as a file a worker process reads (ReadCalls), and back.
+void WriteCalls(const std::string& path, const std::string& caseFolder, const std::vector<RecordedCall>& calls);
+bool ReadCalls(const std::string& path, std::string& caseFolder, std::vector<RecordedCall>& calls);
+
 class CaseScript {
 public:
     virtual ~CaseScript() = default;
@@ -40,6 +63,12 @@ protected:
     CaseScript();
     // Calls the export with these arguments; INT_MIN where it cannot.
     virtual int Call(const std::string& name, const std::vector<std::string>& args) = 0;
+    // The same on the calling thread, from any thread, once a call has
+    // loaded the library.
+    virtual int CallHere(const std::string& name, const std::vector<std::string>& args) = 0;
+    // Runs WORKERS processes of this program at once, each replaying the
+    // calls of the file (ReadCalls) ROUNDS times as worker N; what they found.
+    virtual std::string RunWorkerProcesses(const std::string& callsFile, int workers, int rounds) = 0;
     // A step the shared steps do not include; false where this platform has
     // no such step, which skips the rest of the case.
     virtual bool RunOwn(const std::string& op, std::string rest) = 0;
@@ -63,10 +92,17 @@ protected:
 private:
     void RunStep(const std::string& op, std::string rest);
     std::string Masked(std::string text) const;
+    // `threads` and `processes`: the recorded calls from several workers at once.
+    void RunTogether(bool processes, int workers, int rounds);
 
     const Case* m_case = nullptr;
     int m_line = 0;
     bool m_stopped = false;
     std::vector<std::pair<std::string, std::string>> m_vars;
+    // Kept only in cases that repeat their calls together: the calls, and
+    // every Temp.xml they left in $A.
+    bool m_recording = false;
+    std::vector<RecordedCall> m_calls;
+    std::set<std::string> m_tempXmls;
     const std::time_t m_started = std::time(nullptr);
 };

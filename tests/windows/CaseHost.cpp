@@ -6,6 +6,7 @@
 //
 //   zk8_case_host DLL HOST_MODULE EXAMPLES CASE_FILE...   last line "N passed, N failed, N skipped"
 //   zk8_case_host version DLL
+//   zk8_case_host replay DLL CALLS WORKER ROUNDS           a worker process of the step "processes"
 #include <windows.h>
 
 #include <shlobj.h>
@@ -40,24 +41,47 @@ std::string FreshAppDataFolder() {
     return folder;
 }
 
+// Calls an export of the loaded DLL on this thread.
+int CallExport(HMODULE library, const std::string& name, const std::vector<std::string>& args) {
+    const FARPROC symbol = library != nullptr ? GetProcAddress(library, name.c_str()) : nullptr;
+    if (symbol == nullptr) return INT_MIN;
+    using C = const char*;
+    const auto at = [&](std::size_t i) { return args[i].c_str(); };
+    const auto f = reinterpret_cast<void*>(symbol);
+    switch (args.size()) {
+        case 1: return reinterpret_cast<int(ZK8_API*)(C)>(f)(at(0));
+        case 2: return reinterpret_cast<int(ZK8_API*)(C, C)>(f)(at(0), at(1));
+        case 3: return reinterpret_cast<int(ZK8_API*)(C, C, C)>(f)(at(0), at(1), at(2));
+        default: return reinterpret_cast<int(ZK8_API*)(C, C, C, C)>(f)(at(0), at(1), at(2), at(3));
+    }
+}
+
 struct CallJob {
-    FARPROC symbol;
+    HMODULE library;
+    const std::string& name;
     const std::vector<std::string>& args;
     int result;
 };
 
 DWORD WINAPI RunCall(void* data) {
     auto& job = *static_cast<CallJob*>(data);
-    using C = const char*;
-    const auto at = [&](std::size_t i) { return job.args[i].c_str(); };
-    const auto f = reinterpret_cast<void*>(job.symbol);
-    switch (job.args.size()) {
-        case 1: job.result = reinterpret_cast<int(ZK8_API*)(C)>(f)(at(0)); break;
-        case 2: job.result = reinterpret_cast<int(ZK8_API*)(C, C)>(f)(at(0), at(1)); break;
-        case 3: job.result = reinterpret_cast<int(ZK8_API*)(C, C, C)>(f)(at(0), at(1), at(2)); break;
-        default: job.result = reinterpret_cast<int(ZK8_API*)(C, C, C, C)>(f)(at(0), at(1), at(2), at(3));
-    }
+    job.result = CallExport(job.library, job.name, job.args);
     return 0;
+}
+
+// A worker process of the step "processes": the DLL loaded afresh, the calls
+// of the file replayed; what differed goes to the worker's folder.
+int ReplayMain(const std::string& dll, const std::string& callsFile, int worker, int rounds) {
+    std::string folder;
+    std::vector<RecordedCall> calls;
+    const HMODULE library = LoadLibraryA(dll.c_str());
+    if (library == nullptr || !ReadCalls(callsFile, folder, calls)) return 2;
+    const std::string found = ReplayCalls(folder, worker, rounds, calls,
+                                          [library](const std::string& name, const std::vector<std::string>& args) {
+                                              return CallExport(library, name, args);
+                                          });
+    WriteFile(WorkerFolder(folder, worker) + "/found.txt", found);
+    return found.empty() ? 0 : 1;
 }
 
 class WindowsCase : public CaseScript {
@@ -83,9 +107,10 @@ private:
 
     int Call(const std::string& name, const std::vector<std::string>& args) override {
         if (m_library == nullptr) m_library = LoadLibraryA(m_dll.c_str());
-        const FARPROC symbol = m_library != nullptr ? GetProcAddress(m_library, name.c_str()) : nullptr;
-        if (symbol == nullptr) return Fail("no export " + name, true), INT_MIN;
-        CallJob job{symbol, args, INT_MIN};
+        if (m_library == nullptr || GetProcAddress(m_library, name.c_str()) == nullptr) {
+            return Fail("no export " + name, true), INT_MIN;
+        }
+        CallJob job{m_library, name, args, INT_MIN};
         // On a stack of 1 MB, as a host's threads have by default.
         const HANDLE thread = CreateThread(nullptr, 1 << 20, RunCall, &job, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
         if (thread != nullptr) {
@@ -93,6 +118,38 @@ private:
             CloseHandle(thread);
         }
         return job.result;
+    }
+
+    int CallHere(const std::string& name, const std::vector<std::string>& args) override {
+        return CallExport(m_library, name, args);
+    }
+
+    // Worker processes: this program again, with "replay".
+    std::string RunWorkerProcesses(const std::string& callsFile, int workers, int rounds) override {
+        char self[MAX_PATH] = "";
+        GetModuleFileNameA(nullptr, self, sizeof self);
+        std::vector<HANDLE> children;
+        for (int w = 0; w < workers; ++w) {
+            std::string command = "\"" + std::string(self) + "\" replay \"" + m_dll + "\" \"" + callsFile + "\" " +
+                                  std::to_string(w) + " " + std::to_string(rounds);
+            STARTUPINFOA startup{};
+            startup.cb = sizeof startup;
+            PROCESS_INFORMATION process{};
+            if (CreateProcessA(self, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+                CloseHandle(process.hThread);
+                children.push_back(process.hProcess);
+            }
+        }
+        std::string found = children.size() == static_cast<std::size_t>(workers) ? "" : "a worker did not start\n";
+        for (HANDLE child : children) {
+            DWORD status = 0;
+            WaitForSingleObject(child, INFINITE);
+            GetExitCodeProcess(child, &status);
+            CloseHandle(child);
+            if (status > 1) found += "a worker ended with status " + std::to_string(status) + "\n";
+        }
+        for (int w = 0; w < workers; ++w) found += ReadFile(WorkerFolder(m_folder.Path(), w) + "/found.txt");
+        return found;
     }
 
     bool RunOwn(const std::string& op, std::string) override {
@@ -142,6 +199,9 @@ int ShowVersion(const std::string& dll) {
 int main(int argc, char** argv) {
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     if (arguments.size() == 2 && arguments[0] == "version") return ShowVersion(arguments[1]);
+    if (arguments.size() == 5 && arguments[0] == "replay") {
+        return ReplayMain(arguments[1], arguments[2], std::stoi(arguments[3]), std::stoi(arguments[4]));
+    }
     if (arguments.size() < 4) {
         std::printf("usage: zk8_case_host DLL HOST_MODULE EXAMPLES CASE_FILE... | version DLL\n");
         return 2;
