@@ -70,4 +70,8 @@ int MemoryMain(const std::string& self, const std::vector<double>& sizes, const 
 // The goals against the strict floor (see MemoryProfile.cpp), `runs` runs each.
 int GoalsMain(const std::string& self, const std::vector<double>& sizes, int runs);
 
+// Figure 5: `threads` threads of `calls` small conversions each at once,
+// against the same calls one at a time; `runs` runs.
+int OverlapMain(int threads, int calls, int runs);
+
 }  // namespace bench

@@ -8,6 +8,8 @@
 //       figure 4: peak memory and time per MB, each run in a fresh process
 //   zk8bench --goals [--scratch DIR] [--sizes 10,50,100] [--runs 3]
 //       the goals against the strict floor: large files, 2000 single records
+//   zk8bench --overlap [--scratch DIR] [--threads 8] [--calls 250] [--runs 5]
+//       figure 5: threads calling at once against the same calls one at a time
 //
 // Every comparison runs both sides in the same iteration, one after the
 // other, so that their ratio holds on a noisy machine. Generated inputs and
@@ -282,7 +284,10 @@ int main(int argc, char** argv) {
     std::vector<Shape> shapes = {Shape::Mixed, Shape::Alternating, Shape::Deep, Shape::Unknown, Shape::OpenStack};
     bool memory = false;
     bool goals = false;
-    int runs = 3;
+    bool overlap = false;
+    int threads = 8;
+    int calls = 250;
+    int runs = 0;
     bool keep = false;
     std::vector<char*> rest = {argv[0]};
     for (int i = 1; i < argc; ++i) {
@@ -304,6 +309,12 @@ int main(int argc, char** argv) {
             memory = true;
         } else if (std::strcmp(argv[i], "--goals") == 0) {
             goals = true;
+        } else if (std::strcmp(argv[i], "--overlap") == 0) {
+            overlap = true;
+        } else if (std::strcmp(argv[i], "--threads") == 0 && i + 1 < argc) {
+            threads = std::max(1, std::atoi(argv[++i]));
+        } else if (std::strcmp(argv[i], "--calls") == 0 && i + 1 < argc) {
+            calls = std::max(1, std::atoi(argv[++i]));
         } else if (std::strcmp(argv[i], "--runs") == 0 && i + 1 < argc) {
             runs = std::atoi(argv[++i]);
         } else if (std::strcmp(argv[i], "--keep") == 0) {
@@ -325,8 +336,10 @@ int main(int argc, char** argv) {
     std::this_thread::sleep_for(std::chrono::seconds(3));
 
     int result = 0;
-    if (goals) {
-        result = GoalsMain(self, sizes, runs);
+    if (overlap) {
+        result = OverlapMain(threads, calls, runs > 0 ? runs : 5);
+    } else if (goals) {
+        result = GoalsMain(self, sizes, runs > 0 ? runs : 3);
     } else if (memory) {
         result = MemoryMain(self, sizes, shapes);
     } else {

@@ -2,7 +2,7 @@
 # Builds the benchmark program (Release, in build-bench/) and measures what
 # BENCHMARKS.md reports: figures 1-3 with Google Benchmark, then figure 4
 # (peak memory and time per MB, every run in a fresh process), then the
-# goals against the strict floor.
+# goals against the strict floor, then figure 5 (threads calling at once).
 #
 # Usage: scripts/bench.sh [--scratch DIR] [--quick]
 #   --scratch DIR  where generated inputs and outputs go (default /tmp/zk8bench;
@@ -39,3 +39,5 @@ echo
 build-bench/bench/zk8bench --memory --scratch "$scratch" --sizes "$memory_sizes"
 echo
 build-bench/bench/zk8bench --goals --scratch "$scratch" --sizes "$goal_sizes"
+echo
+build-bench/bench/zk8bench --overlap --scratch "$scratch"
