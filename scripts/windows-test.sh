@@ -22,12 +22,36 @@ sudo_cmd=()
 scripts/install-deps.sh g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine64 wine dpkg-dev \
   debootstrap zip unzip llvm
 
+# Whether this machine runs 32-bit x86 programs at all: some kernels are
+# built or started without them. The probe is the smallest such program, one
+# that only exits (93 bytes: ELF header, one segment, exit(0)).
+runs_i386() {
+  local probe status
+  probe=$(mktemp)
+  printf '\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00\x01\x00\x00\x00\x54\x80\x04\x08'\
+'\x34\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x34\x00\x20\x00\x01\x00\x00\x00\x00\x00\x00\x00'\
+'\x01\x00\x00\x00\x00\x00\x00\x00\x00\x80\x04\x08\x00\x80\x04\x08\x5d\x00\x00\x00\x5d\x00\x00\x00'\
+'\x05\x00\x00\x00\x00\x10\x00\x00\xb8\x01\x00\x00\x00\x31\xdb\xcd\x80' >"$probe"
+  chmod +x "$probe"
+  "$probe" 2>/dev/null
+  status=$?
+  rm -f "$probe"
+  return $status
+}
+
 # The i386 root with 32-bit Wine (kept between runs) is made in the
-# background, while the builds use the processors.
+# background, while the builds use the processors. Where this machine runs
+# no 32-bit program, the 32-bit DLL is still built and its export table
+# checked, but it cannot run under Wine here.
 i386_root=$root/build-wine/i386-root
 mkdir -p build-wine
-setsid scripts/windows-i386-root.sh "$i386_root" >build-wine/i386-root.out 2>&1 </dev/null &
-root_job=$!  # also the id of its process group
+root_job=
+i386=yes
+runs_i386 || i386=no
+if [ $i386 = yes ]; then
+  setsid scripts/windows-i386-root.sh "$i386_root" >build-wine/i386-root.out 2>&1 </dev/null &
+  root_job=$!  # also the id of its process group
+fi
 wine_i386=(bash tests/windows/wine-i386.sh "$i386_root" "$root")
 cleanup() {
   [ -n "$root_job" ] && kill -- -"$root_job" 2>/dev/null && wait "$root_job" 2>/dev/null
@@ -83,11 +107,13 @@ cmake --build build-win64 -j"$(nproc)"
 scripts/windows-sdk.sh build-win32 i686
 scripts/windows-sdk.sh build-win64 x86_64
 
-root_result=0
-wait "$root_job" || root_result=$?
-root_job=
-cat build-wine/i386-root.out
-[ "$root_result" -eq 0 ] || exit 1
+if [ $i386 = yes ]; then
+  root_result=0
+  wait "$root_job" || root_result=$?
+  root_job=
+  cat build-wine/i386-root.out
+  [ "$root_result" -eq 0 ] || exit 1
+fi
 
 # A Wine prefix of its own for each Wine; its C:\ProgramData is the common
 # application-data folder the DLL uses. One Wine server for all the tests of
@@ -108,8 +134,14 @@ start_wine() {  # start_wine PREFIX [WRAPPER...]
   "$@" wine cmd /c exit >/dev/null 2>&1 </dev/null
 }
 start_wine "$root/build-wine/prefix"
-start_wine "$root/build-wine/prefix-i386" "${wine_i386[@]}"
+[ $i386 = yes ] && start_wine "$root/build-wine/prefix-i386" "${wine_i386[@]}"
 unset WINEPREFIX
 
-ctest --test-dir build-win32 --output-on-failure --timeout 300
+if [ $i386 = yes ]; then
+  ctest --test-dir build-win32 --output-on-failure --timeout 300
+else
+  echo "This machine runs no 32-bit x86 program (the kernel refuses them): of the 32-bit DLL only the"
+  echo "export table is checked; its tests under Wine are skipped. They run where 32-bit programs do."
+  ctest --test-dir build-win32 -R '^windows\.export_table$' --output-on-failure --timeout 300
+fi
 ctest --test-dir build-win64 -j"$(nproc)" --output-on-failure --timeout 300
