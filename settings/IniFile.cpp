@@ -70,8 +70,10 @@ CIniFile::CIniFile(const char* path) {
 
     std::FILE* file = std::fopen(m_path, "rb");
     if (file == nullptr) {
-        // Leave an empty file behind where the folder allows it.
-        std::FILE* created = std::fopen(m_path, "wb");
+        // Leave an empty file behind where the folder allows it. Opened for
+        // appending, so that a file another program has written since the
+        // read failed (or one this program may not read) is never emptied.
+        std::FILE* created = std::fopen(m_path, "ab");
         if (created != nullptr) std::fclose(created);
         return;
     }
