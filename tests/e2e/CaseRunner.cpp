@@ -144,7 +144,6 @@ private:
             waitpid(child, &status, 0);
             if (!WIFEXITED(status) || WEXITSTATUS(status) > 1) found += "a worker ended with status " + std::to_string(status) + "\n";
         }
-        for (int w = 0; w < workers; ++w) found += ReadFile(WorkerFolder(m_folder.Path(), w) + "/found.txt");
         return found;
     }
 
@@ -211,17 +210,14 @@ private:
 int main(int argc, char** argv) {
     // A worker process of the step "processes": --replay CALLS WORKER ROUNDS.
     if (argc == 5 && std::string(argv[1]) == "--replay") {
-        std::string folder;
-        std::vector<RecordedCall> calls;
         void* library = dlopen(ZK8_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
-        if (library == nullptr || !ReadCalls(argv[2], folder, calls)) return 2;
-        const int worker = std::stoi(argv[3]);
-        const std::string found = ReplayCalls(folder, worker, std::stoi(argv[4]), calls,
-                                              [library](const std::string& name, const std::vector<std::string>& args) {
-                                                  return CallExport(library, name, args);
-                                              });
-        WriteFile(WorkerFolder(folder, worker) + "/found.txt", found);
-        return found.empty() ? 0 : 1;
+        ExportCall call;
+        if (library != nullptr) {
+            call = [library](const std::string& name, const std::vector<std::string>& args) {
+                return CallExport(library, name, args);
+            };
+        }
+        return RunReplayWorker(argv[2], std::stoi(argv[3]), std::stoi(argv[4]), call);
     }
     testing::InitGoogleTest(&argc, argv);
     for (const Case& c : ReadCases(ZK8_CASES_DIR)) {

@@ -85,14 +85,14 @@ std::string AfterLogHead(const std::string& log) {
     return head == std::string::npos ? log : log.substr(head + kLogHead.size());
 }
 
-}  // namespace
-
-std::string FolderOf(const std::string& path) { return path.substr(0, path.find_last_of("/\\")); }
-
 std::string WorkerFolder(const std::string& caseFolder, int worker) {
     return caseFolder + "/worker" + std::to_string(worker);
 }
 
+// Worker N's share of a `threads` or `processes` step: ROUNDS times every
+// call, from call N % count on, each writing its output into the folder
+// $T/worker<N> (the working directory too where the call's is "."). Returns
+// what differs from the lone call (result, output and status bytes).
 std::string ReplayCalls(const std::string& caseFolder, int worker, int rounds,
                         const std::vector<RecordedCall>& calls, const ExportCall& call) {
     const std::string folder = WorkerFolder(caseFolder, worker);
@@ -128,6 +128,12 @@ std::string ReplayCalls(const std::string& caseFolder, int worker, int rounds,
     return found;
 }
 
+// Where a worker process leaves what it found.
+std::string FindingsFile(const std::string& caseFolder, int worker) {
+    return WorkerFolder(caseFolder, worker) + "/found.txt";
+}
+
+// The calls as a file a worker process reads (ReadCalls), and back.
 void WriteCalls(const std::string& path, const std::string& caseFolder, const std::vector<RecordedCall>& calls) {
     std::string text = caseFolder + "\n";
     for (const RecordedCall& c : calls) {
@@ -151,6 +157,19 @@ bool ReadCalls(const std::string& path, std::string& caseFolder, std::vector<Rec
         calls.push_back({std::stoi(fields[0]), fields[1], {fields.begin() + 2, fields.end()}, ""});
     }
     return !calls.empty();
+}
+
+}  // namespace
+
+std::string FolderOf(const std::string& path) { return path.substr(0, path.find_last_of("/\\")); }
+
+int RunReplayWorker(const std::string& callsFile, int worker, int rounds, const ExportCall& call) {
+    std::string folder;
+    std::vector<RecordedCall> calls;
+    if (!call || !ReadCalls(callsFile, folder, calls)) return 2;
+    const std::string found = ReplayCalls(folder, worker, rounds, calls, call);
+    WriteFile(FindingsFile(folder, worker), found);
+    return found.empty() ? 0 : 1;
 }
 
 std::vector<Case> ReadCaseFile(const std::string& path) {
@@ -377,6 +396,7 @@ void CaseScript::RunTogether(bool processes, int workers, int rounds) {
         const std::string file = m_folder / "calls.txt";
         WriteCalls(file, m_folder.Path(), m_calls);
         found = RunWorkerProcesses(file, workers, rounds);
+        for (int w = 0; w < workers; ++w) found += ReadFile(FindingsFile(m_folder.Path(), w));
     } else {
         std::vector<std::string> findings(workers);
         std::vector<std::thread> threads;

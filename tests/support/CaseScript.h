@@ -41,16 +41,12 @@ struct RecordedCall {
     std::string log;
 };
 using ExportCall = std::function<int(const std::string& name, const std::vector<std::string>& args)>;
-// Worker N's share of such a step: ROUNDS times every call, from call
-// N % count on, each writing its output into the folder $T/worker<N> (the
-// working directory too where the call's is "."). Returns what differs from
-// the lone call (result, output and status bytes); empty when nothing.
-std::string ReplayCalls(const std::string& caseFolder, int worker, int rounds,
-                        const std::vector<RecordedCall>& calls, const ExportCall& call);
-std::string WorkerFolder(const std::string& caseFolder, int worker);
-// The calls as a file a worker process reads (ReadCalls), and back.
-void WriteCalls(const std::string& path, const std::string& caseFolder, const std::vector<RecordedCall>& calls);
-bool ReadCalls(const std::string& path, std::string& caseFolder, std::vector<RecordedCall>& calls);
+// The body of a worker process of the step `processes`: worker WORKER's
+// share of the calls in CALLS_FILE, ROUNDS times, through `call` (null: the
+// library did not load). What differs from the lone calls goes where the
+// step reads it; the result is the process's exit status (0 nothing, 1
+// differences, 2 nothing could be run).
+int RunReplayWorker(const std::string& callsFile, int worker, int rounds, const ExportCall& call);
 
 class CaseScript {
 public:
@@ -66,8 +62,9 @@ protected:
     // The same on the calling thread, from any thread, once a call has
     // loaded the library.
     virtual int CallHere(const std::string& name, const std::vector<std::string>& args) = 0;
-    // Runs WORKERS processes of this program at once, each replaying the
-    // calls of the file (ReadCalls) ROUNDS times as worker N; what they found.
+    // Runs WORKERS processes of this program at once, each running
+    // RunReplayWorker on the file as worker N; what went wrong in starting
+    // or ending them.
     virtual std::string RunWorkerProcesses(const std::string& callsFile, int workers, int rounds) = 0;
     // A step the shared steps do not include; false where this platform has
     // no such step, which skips the rest of the case.

@@ -69,19 +69,16 @@ DWORD WINAPI RunCall(void* data) {
     return 0;
 }
 
-// A worker process of the step "processes": the DLL loaded afresh, the calls
-// of the file replayed; what differed goes to the worker's folder.
+// A worker process of the step "processes", with the DLL loaded afresh.
 int ReplayMain(const std::string& dll, const std::string& callsFile, int worker, int rounds) {
-    std::string folder;
-    std::vector<RecordedCall> calls;
     const HMODULE library = LoadLibraryA(dll.c_str());
-    if (library == nullptr || !ReadCalls(callsFile, folder, calls)) return 2;
-    const std::string found = ReplayCalls(folder, worker, rounds, calls,
-                                          [library](const std::string& name, const std::vector<std::string>& args) {
-                                              return CallExport(library, name, args);
-                                          });
-    WriteFile(WorkerFolder(folder, worker) + "/found.txt", found);
-    return found.empty() ? 0 : 1;
+    ExportCall call;
+    if (library != nullptr) {
+        call = [library](const std::string& name, const std::vector<std::string>& args) {
+            return CallExport(library, name, args);
+        };
+    }
+    return RunReplayWorker(callsFile, worker, rounds, call);
 }
 
 class WindowsCase : public CaseScript {
@@ -148,7 +145,6 @@ private:
             CloseHandle(child);
             if (status > 1) found += "a worker ended with status " + std::to_string(status) + "\n";
         }
-        for (int w = 0; w < workers; ++w) found += ReadFile(WorkerFolder(m_folder.Path(), w) + "/found.txt");
         return found;
     }
 
