@@ -82,10 +82,10 @@ def mutations(code, prev):
         yield "statement", len(code) - len(code.lstrip()), len(code.rstrip()), ";"
 
 
-def candidates(src):
-    """Every mutant of the library sources, in a fixed order."""
+def candidates(src, folders=FOLDERS):
+    """Every mutant of the given library folders, in a fixed order."""
     found = []
-    for folder in FOLDERS:
+    for folder in folders:
         for path in sorted((src / folder).glob("*")):
             rel = path.relative_to(src).as_posix()
             if path.suffix not in (".cpp", ".h") or rel in NOT_BUILT:
@@ -127,9 +127,11 @@ def main():
     ap.add_argument("--build", type=Path)
     ap.add_argument("--out", type=Path)
     ap.add_argument("--limit", type=int, default=120, help="seconds for the tests of one mutant")
+    ap.add_argument("--folders", default=",".join(FOLDERS),
+                    help="comma-separated library folders to mutate (default: all)")
     args = ap.parse_args()
 
-    everything = candidates(args.src)
+    everything = candidates(args.src, [f for f in args.folders.split(",") if f])
     sample = sorted(random.Random(args.seed).sample(everything, min(args.count, len(everything))))
     print(f"{len(everything)} candidate mutants ({dict(Counter(c[2] for c in everything))}); "
           f"sample of {len(sample)} with seed {args.seed}")

@@ -2,7 +2,7 @@
 # Mutation testing (see TESTING.md): copies the working tree, uncommitted
 # edits included, to build-mutation/src, builds it in build-mutation/build and
 # lets scripts/mutate.py plant and test one fault at a time.
-#   scripts/mutation.sh [--count N] [--seed S] [--list] [--limit SECONDS]
+#   scripts/mutation.sh [--count N] [--seed S] [--list] [--limit SECONDS] [--folders A,B]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
