@@ -16,7 +16,7 @@ void NoteFailure(const char* path, int error) {
 
 }  // namespace
 
-COutputFile::COutputFile(const char* path) : m_path(path), m_file(std::fopen(path, "wb")) {
+COutputFile::COutputFile(const char* path, const char* mode) : m_path(path), m_file(std::fopen(path, mode)) {
     if (m_file == nullptr) NoteFailure(path, errno);
 }
 

@@ -18,8 +18,9 @@ struct OutputFailure {
 
 class COutputFile : public pugi::xml_writer {
 public:
-    // Opens the file for binary writing; a file that does not open is noted.
-    explicit COutputFile(const char* path);
+    // Opens the file for binary writing ("wb", or "w+b" to read it back);
+    // a file that does not open is noted.
+    explicit COutputFile(const char* path, const char* mode = "wb");
     // Closes a file that Close did not; nothing is noted then (the call is
     // being abandoned).
     ~COutputFile() override;
@@ -29,6 +30,10 @@ public:
     bool IsOpen() const { return m_file != nullptr; }
     std::FILE* Get() const { return m_file; }
     void write(const void* data, std::size_t size) override;
+    // A failure met outside write (a seek or read back): noted at Close.
+    void NoteError(int error) {
+        if (m_error == 0) m_error = error;
+    }
     // Flushes and closes the file; a write, flush or close that failed is noted.
     void Close();
 

@@ -2,18 +2,6 @@
 
 #include <string_view>
 
-TransferHeader g_header;
-
-void TransferHeader::ClearHeader() {
-    tag.clear();
-    mode.clear();
-    originator.clear();
-    category.clear();
-    source.clear();
-    destination.clear();
-    lastChange.clear();
-}
-
 std::string* TransferHeader::ValueFieldFor(const char* tag) {
     const std::string_view name(tag);
     if (name == "ctg") return &category;

@@ -1,7 +1,8 @@
-// Builds the dictionary maps and sets of the converter from the tag table.
+// Builds the dictionary maps and sets from the tag table.
 #include <cstring>
 
-#include "converter/XmlTlvConverter.h"
+#include "converter/AllocationWatch.h"
+#include "dictionary/Dictionary.h"
 #include "dictionary/TagTable.h"
 
 namespace {
@@ -19,7 +20,12 @@ bool IsNorvaOnly(const std::string& zk, const std::string& norva) {
 
 }  // namespace
 
-void CXmlTlvConverter::BuildDictionary() {
+const CDictionary& CDictionary::Shared() {
+    static const CDictionary dictionary;
+    return dictionary;
+}
+
+CDictionary::CDictionary() {
     pugi::xml_document snippetDoc;
     char buffer[kSnippetBufferSize];
     const int count = GetTagCount();
@@ -48,9 +54,13 @@ void CXmlTlvConverter::BuildDictionary() {
             }
         }
     }
+    // The table is parsed with pugixml: a snippet it could not allocate
+    // would leave a dictionary without its names.
+    CAllocationWatch::ThrowIfFailed();
+    m_names.Build(*this);
 }
 
-void CXmlTlvConverter::ReadTagRecord(const pugi::xml_node& element, bool isRoot) {
+void CDictionary::ReadTagRecord(const pugi::xml_node& element, bool isRoot) {
     std::string name, group, externName, internTag, typeZk, typeNorva;
     for (pugi::xml_attribute a : element.attributes()) {
         const char* attribute = a.name();
@@ -90,12 +100,19 @@ void CXmlTlvConverter::ReadTagRecord(const pugi::xml_node& element, bool isRoot)
     if (IsNorvaOnly(typeZk, typeNorva)) m_norvaOnlyTags.insert(externName);
 }
 
-std::string CXmlTlvConverter::FindInternForExtern(const std::string& name) const {
+std::string CDictionary::FindInternForExtern(const std::string& name) const {
     auto found = m_externToIntern.find(name);
     return found == m_externToIntern.end() ? std::string() : found->second;
 }
 
-std::string CXmlTlvConverter::FindExternForIntern(const std::string& tag) const {
+std::string CDictionary::FindExternForIntern(const std::string& tag) const {
     auto found = m_internToExtern.find(tag);
     return found == m_internToExtern.end() ? std::string() : found->second;
+}
+
+bool CDictionary::IsListName(const std::string& name) const {
+    for (const auto& entry : m_rootExternToListName) {
+        if (entry.second == name) return true;
+    }
+    return false;
 }

@@ -2,11 +2,11 @@
 
 #include <cstring>
 
-#include "converter/XmlTlvConverter.h"
+#include "dictionary/Dictionary.h"
 
-void CNameIndex::Build(const CXmlTlvConverter& d) {
-    using NameMap = CXmlTlvConverter::NameMap;
-    using NameSet = CXmlTlvConverter::NameSet;
+void CNameIndex::Build(const CDictionary& d) {
+    using NameMap = CDictionary::NameMap;
+    using NameSet = CDictionary::NameSet;
     const NameMap* const maps[] = {&d.m_externToIntern,     &d.m_internToExtern,     &d.m_modeExternToIntern,
                                    &d.m_modeInternToExtern, &d.m_rootInternToExtern, &d.m_rootExternToIntern,
                                    &d.m_rootExternToListName};

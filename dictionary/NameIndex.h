@@ -19,7 +19,7 @@ inline bool NameIs(const char* name, const char (&literal)[N]) {
     return true;
 }
 
-class CXmlTlvConverter;
+class CDictionary;
 
 // What the dictionary holds for one name, as a key of each container. A null
 // pointer means the name is not a key of that map.
@@ -49,10 +49,9 @@ public:
     CNameIndex(const CNameIndex&) = delete;
     CNameIndex& operator=(const CNameIndex&) = delete;
 
-    // Takes in the current contents of every container of the converter's
-    // dictionary. Names and values are copied: the index never points into
-    // the containers.
-    void Build(const CXmlTlvConverter& converter);
+    // Takes in every container of the dictionary. Names and values are
+    // copied: the index never points into the containers.
+    void Build(const CDictionary& dictionary);
 
     // The facts of a name, or null when the name is a key of no container.
     const NameFacts* Find(const char* name) const {

@@ -4,9 +4,9 @@
 #include <cstdio>
 
 #include "converter/OutputFile.h"
-#include "converter/XmlTlvConverter.h"
+#include "dictionary/Dictionary.h"
 
-int CXmlTlvConverter::WriteTagList(const char* path) const {
+int CDictionary::WriteTagList(const char* path) const {
     COutputFile file(path);
     if (!file.IsOpen()) return -1;
     int counter = 1;

@@ -1,6 +1,5 @@
 #include "exports/CallGuard.h"
 
-#include "converter/XmlTlvConverter.h"
 #include "exports/WorkingDirectory.h"
 #include "runlog/ZkLogFile.h"
 
@@ -11,7 +10,6 @@ const int kMemoryErrorCode = 13017;
 }  // namespace
 
 int FailCall(const char* subject) noexcept {
-    g_converter.ReleaseRunMemory();
     try {
         GetLogger().Log(g_moduleName, 1, kMemoryErrorCode, subject != nullptr ? subject : "",
                         g_workingDirectory);

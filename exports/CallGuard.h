@@ -2,7 +2,7 @@
 // host, which may be driving scales in the same process. A call that runs
 // out of memory (the library's own allocations or pugixml's, see
 // CAllocationWatch) returns kResultOutOfMemory, gives back what it had
-// built, and leaves run-log entry 13017 ("Memory error") if the logger can
+// built (every run object goes as the exception unwinds), and leaves run-log entry 13017 ("Memory error") if the logger can
 // still write one. The next call starts from a clean converter.
 //
 // The guard also makes the calls of a host's threads run one at a time: the
@@ -18,7 +18,7 @@
 
 constexpr int kResultOutOfMemory = -96;
 
-// Ends a call that threw: frees the run's memory, logs, returns the code.
+// Ends a call that threw: logs, returns the code.
 int FailCall(const char* subject) noexcept;
 
 // Holds the call lock for one scope.

@@ -3,10 +3,11 @@
 #include <cstdio>
 #include <cstring>
 
-#include "converter/XmlTlvConverter.h"
+#include "converter/InputDocument.h"
 #include "encoding/Utf8ToUtf16Converter.h"
 #include "exports/SettingsState.h"
 #include "exports/WorkingDirectory.h"
+#include "exports/XmlTlvConverter.h"
 #include "platform/Platform.h"
 #include "runlog/ZkLogFile.h"
 
@@ -68,16 +69,16 @@ int RunZK8ToCust(const char* inputPath, const char* outputPath, std::uint8_t opt
     // UTF-8 is the same document, at half the bytes and without decoding.
     if (inputAsUtf8) {
         converter.ReleaseTempXml();
-        g_converter.ConvertZK8ToCust(inputPath, outputPath, option, pugi::encoding_utf8);
+        g_converter.ConvertZK8ToCust(inputPath, outputPath, option != 0, g_enableDefaultNamespace, pugi::encoding_utf8);
     } else if (result == 0) {
         // Temp.xml is read while the rewrite still holds it: another
         // program's rewrite waits until this one has been loaded.
         pugi::xml_document input;
         LoadInput(input, pathBuffer, pugi::encoding_auto);
         converter.ReleaseTempXml();
-        g_converter.ConvertLoadedZK8ToCust(input, outputPath, option);
+        g_converter.ConvertLoadedZK8ToCust(input, outputPath, option != 0, g_enableDefaultNamespace);
     } else {
-        g_converter.ConvertZK8ToCust(inputPath, outputPath, option);
+        g_converter.ConvertZK8ToCust(inputPath, outputPath, option != 0, g_enableDefaultNamespace);
     }
     return 0;
 }
@@ -95,7 +96,7 @@ int RunCustToZK8(const char* inputPath, const char* outputPath, std::uint8_t opt
 
     // This direction's engine reads the caller's file even after a rewrite.
     converter.ReleaseTempXml();
-    g_converter.ConvertCustToZK8(inputPath, outputPath, option);
+    g_converter.ConvertCustToZK8(inputPath, outputPath);
 
     if (option == 1) {
         Log(kOutcome, 32013);

@@ -3,10 +3,10 @@
 // runs guarded, so that no exception reaches the host.
 #include "zk8_xml_conv.h"
 
-#include "converter/XmlTlvConverter.h"
 #include "exports/CallGuard.h"
 #include "exports/ConversionDrivers.h"
 #include "exports/WorkingDirectory.h"
+#include "exports/XmlTlvConverter.h"
 
 extern "C" {
 

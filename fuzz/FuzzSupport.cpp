@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "converter/XmlTlvConverter.h"
+#include "exports/XmlTlvConverter.h"
 #include "exports/SettingsState.h"
 #include "exports/WorkingDirectory.h"
 
@@ -84,9 +84,9 @@ std::string ConvertTwice(Direction direction, const std::uint8_t* data, std::siz
         if (direction == Direction::ToDevice) {
             // The operation class is the one state that lives on by design.
             g_converter.m_operationClass = -1;
-            g_converter.ConvertCustToZK8(input.c_str(), output.c_str(), size & 1);
+            g_converter.ConvertCustToZK8(input.c_str(), output.c_str());
         } else {
-            g_converter.ConvertZK8ToCust(input.c_str(), output.c_str(), size & 1);
+            g_converter.ConvertZK8ToCust(input.c_str(), output.c_str(), (size & 1) != 0, g_enableDefaultNamespace);
             status[run] = ReadWholeFile(output + "_Status.xml");
         }
         written[run] = ReadWholeFile(output);

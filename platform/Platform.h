@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -33,6 +34,11 @@ bool PathExists(const char* path);
 
 // fopen as Windows has it: a folder does not open, in any mode.
 std::FILE* OpenFile(const char* path, const char* mode);
+
+// Whether an open file is a regular file (one that can be read back and
+// rewritten in place), and positioning in it beyond 2 GiB.
+bool IsRegularFile(std::FILE* file);
+bool SeekFile(std::FILE* file, std::uint64_t offset);
 
 // What the file system tells of a file without opening it: enough to see
 // that the file was written or replaced since an earlier look.

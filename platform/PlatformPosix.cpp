@@ -85,6 +85,15 @@ bool PathExists(const char* path) {
     return stat(path, &st) == 0;
 }
 
+bool IsRegularFile(std::FILE* file) {
+    struct stat st;
+    return fstat(fileno(file), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool SeekFile(std::FILE* file, std::uint64_t offset) {
+    return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
+}
+
 std::FILE* OpenFile(const char* path, const char* mode) {
     std::FILE* file = std::fopen(path, mode);
     struct stat st;

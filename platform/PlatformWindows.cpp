@@ -4,6 +4,7 @@
 
 #include <windows.h>
 #include <shlobj.h>
+#include <io.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -70,6 +71,14 @@ bool GetCurrentDirectoryPath(char* out, std::size_t size) {
 }
 
 std::FILE* OpenFile(const char* path, const char* mode) { return std::fopen(path, mode); }
+
+bool IsRegularFile(std::FILE* file) {
+    return GetFileType(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)))) == FILE_TYPE_DISK;
+}
+
+bool SeekFile(std::FILE* file, std::uint64_t offset) {
+    return _fseeki64(file, static_cast<__int64>(offset), SEEK_SET) == 0;
+}
 
 bool PathExists(const char* path) {
     if (path == nullptr) return true;

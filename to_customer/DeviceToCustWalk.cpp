@@ -1,91 +1,66 @@
-// Device XML to customer XML: one walk over the input tree, building the
-// customer document with list elements, records and fields.
-#include "converter/AllocationWatch.h"
-#include "converter/TransferHeader.h"
-#include "converter/XmlTlvConverter.h"
-#include "exports/SettingsState.h"
+#include "to_customer/DeviceToCustWalk.h"
+
+#include <cstring>
+
+#include "converter/InputDocument.h"
+#include "exports/WorkingDirectory.h"
+#include "runlog/ZkLogFile.h"
 
 namespace {
 
-class simple_walker_external : public pugi::xml_tree_walker {
-public:
-    bool begin(pugi::xml_node&) override { return true; }
-    bool for_each(pugi::xml_node& node) override {
-        g_converter.ConvertNodeToCust(node, node.name(), NodeTextValue(node));
-        g_converter.AfterWalkNode();
-        // A node pugixml could not allocate ends the call: walking on
-        // would only add nothing.
-        return !CAllocationWatch::Failed();
-    }
-    bool end(pugi::xml_node&) override { return true; }
-};
-
+const int kUnknownFieldCode = 31000;
 const char kSchemaInstanceNamespace[] = "http://www.w3.org/2001/XMLSchema-instance";
 const char kDeviceNamespace[] = "http://www.orvane.com/2011/xmltlv";
 
+bool IsHeaderBlock(const std::string& tag) { return tag == "adm"; }
+
+// Tags a header block is made of: its structure and the values collected.
+bool BelongsToHeader(const char* tag) {
+    return NameIs(tag, "adm") || NameIs(tag, "trn") || NameIs(tag, "nam") || NameIs(tag, "dvn") ||
+           TransferHeader().ValueFieldFor(tag) != nullptr || TransferHeader::IsFileTransferTag(tag);
+}
+
 }  // namespace
 
-int CXmlTlvConverter::ConvertZK8ToCust(const char* inputPath, const char* outputPath, std::uint8_t createNil,
-                                       pugi::xml_encoding inputEncoding) {
-    pugi::xml_document input;
-    LoadInput(input, inputPath, inputEncoding);
-    return ConvertLoadedZK8ToCust(input, outputPath, createNil);
-}
+CDeviceToCustWalk::CDeviceToCustWalk(const CDictionary& dictionary, COutputTree& output, bool createNil,
+                                     bool defaultNamespace, ConversionObserver* observer)
+    : m_dictionary(dictionary),
+      m_output(output),
+      m_createNil(createNil),
+      m_defaultNamespace(defaultNamespace),
+      m_observer(dictionary, observer),
+      m_cursor(dictionary, false) {}
 
-int CXmlTlvConverter::ConvertLoadedZK8ToCust(const pugi::xml_document& input, const char* outputPath,
-                                             std::uint8_t createNil) {
-    CStreamedRun run(*this, m_customerDoc, outputPath);
-    WalkZK8ToCust(input, createNil);
-    CAllocationWatch::ThrowIfFailed();
-    if (run.Streaming()) {
-        const std::string status = StatusFileBytes();
-        if (run.Finish()) {
-            WriteStatusFile(outputPath, status);
-            return 0;
+void CDeviceToCustWalk::Run(const pugi::xml_document& input) {
+    struct Walker : pugi::xml_tree_walker {
+        CDeviceToCustWalk* walk;
+        bool for_each(pugi::xml_node& node) override {
+            walk->Convert(node);
+            return true;
         }
-        WalkZK8ToCust(input, createNil);
-        CAllocationWatch::ThrowIfFailed();
-    }
-    const std::string status = StatusFileBytes();
-    SaveConversionOutput(m_customerDoc, outputPath);
-    WriteStatusFile(outputPath, status);
-    return 0;
-}
-
-void CXmlTlvConverter::WalkZK8ToCust(const pugi::xml_document& input, std::uint8_t createNil) {
-    ResetForRun(ConversionDirection::ToCustomer, createNil != 0);
-    m_attributeOption = createNil != 0;
-    AppendUtf16Declaration(m_customerDoc);
-    m_listOpen = false;
-    m_openNodes.clear();
-    m_recordNode = pugi::xml_node();
-
-    simple_walker_external walker;
+    } walker;
+    walker.walk = this;
     const_cast<pugi::xml_document&>(input).traverse(walker);
 
     if (m_headerSeen) WriteHeader();
 }
 
-namespace {
-
-bool IsTag(const std::string& tag, const char* wanted) { return tag == wanted; }
-bool IsHeaderBlock(const std::string& tag) { return IsTag(tag, "adm"); }
-
-// Tags a header block is made of: its structure and the values collected.
-bool BelongsToHeader(const std::string& tag) {
-    return tag == "adm" || tag == "trn" || tag == "nam" || tag == "dvn" ||
-           g_header.ValueFieldFor(tag.c_str()) != nullptr || TransferHeader::IsFileTransferTag(tag);
+void CDeviceToCustWalk::AlignToParent(const pugi::xml_node& node) {
+    if (m_cursor.Align(node)) return;
+    const char* parentName = node.parent().name();
+    GetLogger().Log(g_moduleName, 3, kUnknownFieldCode, parentName, g_workingDirectory);
+    m_observer.Observe(node, ConversionLoss::ParentNotOpen, parentName);
 }
 
-}  // namespace
+OutNode CDeviceToCustWalk::AppendField(const char* name, const char* text) {
+    return m_output.AppendTextElement(m_cursor.record, name, text);
+}
 
-void CXmlTlvConverter::ConvertNodeToCust(const pugi::xml_node& node, const char* tag,
-                                         const char* text) {
-    // Names and texts are read in place from the documents; a node costs one
-    // probe of the name index for its tag (and one for its mode). A run
-    // indexes the dictionary when it resets; a node converted outside a run
-    // reads the containers as they are.
-    if (!m_namesIndexed) IndexNames();
+void CDeviceToCustWalk::Convert(const pugi::xml_node& node) {
+    // Names and texts are read in place from the input document; a node
+    // costs one probe of the dictionary for its tag (and one for its mode).
+    const char* tag = node.name();
+    const char* text = NodeTextValue(node);
 
     // Only the first attribute is read, as the operation mode. An attribute
     // other than `m` yields no output attribute.
@@ -93,57 +68,57 @@ void CXmlTlvConverter::ConvertNodeToCust(const pugi::xml_node& node, const char*
     const bool hasMode = first && NameIs(first.name(), "m");
     const char* modeWord = "";
     if (first) {
-        const NameFacts* mode = m_names.Find(first.value());
+        const NameFacts* mode = m_dictionary.Find(first.value());
         if (mode != nullptr && mode->modeWordOfCode != nullptr) modeWord = mode->modeWordOfCode;
     }
+    const CDictionary::NameMap& modes = m_dictionary.m_modeInternToExtern;
 
-    const NameFacts* facts = m_names.Find(tag);
+    const NameFacts* facts = m_dictionary.Find(tag);
     if (facts == nullptr || facts->externOfIntern == nullptr) {
         // `_` only separates records in device files.
-        if (m_observer != nullptr) ObserveUnknown(node, tag, NameIs(tag, "_"));
+        m_observer.ObserveUnknown(node, tag, NameIs(tag, "_"));
         return;
     }
     const char* name = facts->externOfIntern;
 
-    if (m_inErrorBlock && !CollectError(tag, text)) {
-        Observe(node, ConversionLoss::ErrorNotListed, text);
+    if (m_status.Collecting() && !m_status.Collect(tag, text)) {
+        m_observer.Observe(node, ConversionLoss::ErrorNotListed, text);
     }
 
     if (NameIs(tag, "exs")) {
-        m_statusSeen = true;
+        m_status.BlockSeen();
         m_statusOpen = true;
-        CollectError(tag, text);
-        m_recordNode = m_listNode.append_child(name);
-        if (!m_recordNode) Observe(node, ConversionLoss::NoParent, tag);
-        ObserveAttributes(node, "m", m_modeInternToExtern, false);
-        m_openNodes.push_back(m_recordNode);
+        m_status.Collecting(true);
+        m_cursor.record = m_output.AppendElement(m_listNode, name);
+        if (!m_cursor.record) m_observer.Observe(node, ConversionLoss::NoParent, tag);
+        m_observer.ObserveAttributes(node, "m", modes, false);
+        m_cursor.Push(m_cursor.record);
         return;
     }
     if (NameIs(tag, "dat")) {
         // A further data block continues the document's one root element, so
         // that the output stays well-formed.
         if (!m_outputRoot) {
-            m_outputRoot = m_customerDoc.append_child(name);
-            AddNamespaceAttributes(m_outputRoot);
+            OutAttributes namespaces;
+            if (m_createNil) namespaces.Add("xmlns:xsi", kSchemaInstanceNamespace);
+            if (m_defaultNamespace) namespaces.Add("xmlns", kDeviceNamespace);
+            m_outputRoot = m_output.AppendElement(m_output.Document(), name, namespaces);
         }
-        ObserveAttributes(node, "m", m_modeInternToExtern, false);
+        m_observer.ObserveAttributes(node, "m", modes, false);
         return;
     }
     if (m_headerSeen || NameIs(tag, "adm")) {
-        if (m_observer != nullptr) {
-            const bool inHeader = NameIs(tag, "adm") || InsideElementTagged(node, false, IsHeaderBlock);
-            if (!inHeader || !BelongsToHeader(tag)) {
-                Observe(node, ConversionLoss::SwallowedByHeader, tag);
-            }
-            ObserveAttributes(node, "m", m_modeInternToExtern,
-                              TransferHeader::IsFileTransferTag(tag));
+        if (m_observer.Watching()) {
+            const bool inHeader = NameIs(tag, "adm") || m_observer.InsideElementTagged(node, false, IsHeaderBlock);
+            if (!inHeader || !BelongsToHeader(tag)) m_observer.Observe(node, ConversionLoss::SwallowedByHeader, tag);
+            m_observer.ObserveAttributes(node, "m", modes, TransferHeader::IsFileTransferTag(tag));
         }
         CollectHeaderField(tag, text, modeWord);
         return;
     }
 
     // Device and department numbers depend on the record they go into.
-    auto recordFacts = [this] { return m_names.Find(m_recordNode.name()); };
+    auto recordFacts = [this] { return m_dictionary.Find(m_cursor.record.Name()); };
     auto deviceNoWanted = [&] {
         const NameFacts* record = recordFacts();
         return record != nullptr && (record->deviceNo || record->deviceNoOptional);
@@ -153,45 +128,39 @@ void CXmlTlvConverter::ConvertNodeToCust(const pugi::xml_node& node, const char*
         return record != nullptr && record->departmentNo;
     };
     const bool isRecord = *text == '\0' && facts->recordOfTag != nullptr;
-    if (m_observer != nullptr) ObserveAttributes(node, "m", m_modeInternToExtern, isRecord);
+    m_observer.ObserveAttributes(node, "m", modes, isRecord);
 
     if (*text == '\0') {
         if (isRecord) {
-            if (!m_listOpen || m_currentRootTag != tag) {
-                if (m_listOpen && !m_openNodes.empty()) PopOpenNode();
+            if (!m_listOpen || std::strcmp(m_currentRootTag, tag) != 0) {
+                if (m_listOpen && !m_cursor.Empty()) m_cursor.Pop();
                 m_currentRootTag = tag;
                 const NameFacts* record = facts->externFacts;
                 if (record != nullptr && record->listOfRecord != nullptr) {
-                    m_listNode = m_outputRoot.append_child(record->listOfRecord);
-                    m_openNodes.push_back(m_listNode);
+                    m_listNode = m_output.AppendElement(m_outputRoot, record->listOfRecord);
+                    m_cursor.Push(m_listNode);
                     m_listOpen = true;
                 }
             }
-            m_recordNode = m_listNode.append_child(name);
-            if (!m_recordNode) Observe(node, ConversionLoss::NoParent, tag);
-            m_openNodes.push_back(m_recordNode);
-            if (hasMode) m_recordNode.append_attribute("mode").set_value(modeWord);
+            m_cursor.record =
+                m_output.AppendElement(m_listNode, name, hasMode ? OutAttributes("mode", modeWord) : OutAttributes());
+            if (!m_cursor.record) m_observer.Observe(node, ConversionLoss::NoParent, tag);
+            m_cursor.Push(m_cursor.record);
         } else if (NameIs(tag, "dvn")) {
-            if (deviceNoWanted()) m_fieldNode = AppendTextElement(m_recordNode, name, text);
-            else Observe(node, ConversionLoss::NumberNotWritten, tag);
+            if (deviceNoWanted()) AppendField(name, text);
+            else m_observer.Observe(node, ConversionLoss::NumberNotWritten, tag);
         } else if (NameIs(tag, "dpn")) {
-            if (departmentNoWanted()) m_fieldNode = AppendTextElement(m_recordNode, name, text);
-            else Observe(node, ConversionLoss::NumberNotWritten, tag);
-        } else if (node.first_child()) {
-            AlignOutputCursor(node, false);
-            m_fieldNode = m_recordNode.append_child(name);
-            if (!m_fieldNode) Observe(node, ConversionLoss::NoParent, tag);
-            m_openNodes.push_back(m_fieldNode);
+            if (departmentNoWanted()) AppendField(name, text);
+            else m_observer.Observe(node, ConversionLoss::NumberNotWritten, tag);
         } else {
-            AlignOutputCursor(node, false);
-            m_fieldNode = m_recordNode.append_child(name);
-            if (!m_fieldNode) Observe(node, ConversionLoss::NoParent, tag);
-            if (m_attributeOption) {
-                const NameFacts* field = m_names.Find(m_fieldNode.name());
-                if (field != nullptr && field->nillable) {
-                    m_fieldNode.append_attribute("xsi:nil").set_value("true");
-                }
-            }
+            AlignToParent(node);
+            // An empty field of a nillable name is marked nil.
+            const NameFacts* field = m_dictionary.Find(name);
+            const bool nil = m_createNil && field != nullptr && field->nillable && !node.first_child();
+            const OutNode element =
+                m_output.AppendElement(m_cursor.record, name, nil ? OutAttributes("xsi:nil", "true") : OutAttributes());
+            if (!element) m_observer.Observe(node, ConversionLoss::NoParent, tag);
+            if (node.first_child()) m_cursor.Push(element);
         }
         return;
     }
@@ -199,22 +168,15 @@ void CXmlTlvConverter::ConvertNodeToCust(const pugi::xml_node& node, const char*
     if (NameIs(tag, "dvn")) {
         if (m_statusOpen && !NameIs(node.parent().name(), "exc")) m_statusOpen = false;
         if (m_statusOpen || deviceNoWanted()) {
-            m_fieldNode = AppendTextElement(m_recordNode, name, text);
-            if (!m_fieldNode) Observe(node, ConversionLoss::NoParent, tag);
+            if (!AppendField(name, text)) m_observer.Observe(node, ConversionLoss::NoParent, tag);
         } else {
-            Observe(node, ConversionLoss::NumberNotWritten, tag);
+            m_observer.Observe(node, ConversionLoss::NumberNotWritten, tag);
         }
     } else if (NameIs(tag, "dpn")) {
-        if (departmentNoWanted()) m_fieldNode = AppendTextElement(m_recordNode, name, text);
-        else Observe(node, ConversionLoss::NumberNotWritten, tag);
+        if (departmentNoWanted()) AppendField(name, text);
+        else m_observer.Observe(node, ConversionLoss::NumberNotWritten, tag);
     } else {
-        AlignOutputCursor(node, false);
-        m_fieldNode = AppendTextElement(m_recordNode, name, text);
-        if (!m_fieldNode) Observe(node, ConversionLoss::NoParent, tag);
+        AlignToParent(node);
+        if (!AppendField(name, text)) m_observer.Observe(node, ConversionLoss::NoParent, tag);
     }
-}
-
-void CXmlTlvConverter::AddNamespaceAttributes(pugi::xml_node root) const {
-    if (m_attributeOption) root.append_attribute("xmlns:xsi").set_value(kSchemaInstanceNamespace);
-    if (g_enableDefaultNamespace) root.append_attribute("xmlns").set_value(kDeviceNamespace);
 }

@@ -3,11 +3,8 @@
 #include <cstdio>
 
 #include "converter/AllocationWatch.h"
-#include "converter/ErrorTable.h"
 #include "converter/OutputFile.h"
-#include "converter/XmlTlvConverter.h"
-
-ErrorEntry g_errorTable[kErrorTableSize];
+#include "to_customer/StatusFile.h"
 
 namespace {
 
@@ -43,46 +40,40 @@ std::string RemoveBlankBeforeEmptyTagEnd(const std::string& utf16) {
 
 }  // namespace
 
-bool CXmlTlvConverter::CollectError(const char* tag, const char* text) {
-    m_inErrorBlock = true;
+bool CStatusFile::Collect(const char* tag, const char* text) {
+    m_collecting = true;
     if (NameIs(tag, "eno")) {
-        if (m_lastErrorIndex == -1) {
-            g_errorTable[0].errorNo = text;
-            m_lastErrorIndex = 0;
-            m_errorNumberPending = true;
-            return true;
+        for (int i = 0; i <= m_last; ++i) {
+            if (m_entries[i].number == text) return true;
         }
-        for (int i = 0; i <= m_lastErrorIndex; ++i) {
-            if (g_errorTable[i].errorNo == text) return true;
-        }
-        if (m_lastErrorIndex == kErrorTableSize - 1) {
-            m_errorNumberPending = false;
+        if (m_last == kCapacity - 1) {
+            m_numberPending = false;
             return false;
         }
-        ++m_lastErrorIndex;
-        g_errorTable[m_lastErrorIndex].errorNo = text;
-        m_errorNumberPending = true;
+        ++m_last;
+        m_entries[m_last].number = text;
+        m_numberPending = true;
     } else if (NameIs(tag, "err")) {
-        if (!m_errorNumberPending) return true;
-        g_errorTable[m_lastErrorIndex].errorText = text;
-        m_errorNumberPending = false;
-        m_inErrorBlock = false;
+        if (!m_numberPending) return true;
+        m_entries[m_last].text = text;
+        m_numberPending = false;
+        m_collecting = false;
     }
     return true;
 }
 
-std::string CXmlTlvConverter::StatusFileBytes() const {
+std::string CStatusFile::Bytes(const CDictionary& dictionary) const {
     pugi::xml_document status;
     pugi::xml_node root = status.append_child("status");
-    if (m_statusSeen) {
-        pugi::xml_node exceptions = root.append_child(FindExternForIntern("exs").c_str());
-        const std::string exceptionName = FindExternForIntern("exc");
-        const std::string numberName = FindExternForIntern("eno");
-        const std::string textName = FindExternForIntern("err");
-        for (int i = 0; i <= m_lastErrorIndex; ++i) {
+    if (m_blockSeen) {
+        pugi::xml_node exceptions = root.append_child(dictionary.FindExternForIntern("exs").c_str());
+        const std::string exceptionName = dictionary.FindExternForIntern("exc");
+        const std::string numberName = dictionary.FindExternForIntern("eno");
+        const std::string textName = dictionary.FindExternForIntern("err");
+        for (int i = 0; i <= m_last; ++i) {
             pugi::xml_node exception = exceptions.append_child(exceptionName.c_str());
-            exception.append_child(numberName.c_str()).text().set(g_errorTable[i].errorNo.c_str());
-            exception.append_child(textName.c_str()).text().set(g_errorTable[i].errorText.c_str());
+            exception.append_child(numberName.c_str()).text().set(m_entries[i].number.c_str());
+            exception.append_child(textName.c_str()).text().set(m_entries[i].text.c_str());
         }
     }
     // A list that could not be built whole is not written as if it were.
@@ -94,7 +85,7 @@ std::string CXmlTlvConverter::StatusFileBytes() const {
     return RemoveBlankBeforeEmptyTagEnd(writer.bytes);
 }
 
-void CXmlTlvConverter::WriteStatusFile(const char* outputPath, const std::string& bytes) const {
+void CStatusFile::Write(const char* outputPath, const std::string& bytes) {
     // The path is built without a length limit: however long the output
     // path, the status file lands next to it, or nowhere if the system
     // refuses the name.

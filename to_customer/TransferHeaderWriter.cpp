@@ -1,37 +1,38 @@
 // The header block (`adm`) of a device file that accompanies a file transfer
 // becomes one customer record naming the transferred file.
-#include "converter/TransferHeader.h"
-#include "converter/XmlTlvConverter.h"
+#include "to_customer/DeviceToCustWalk.h"
 
-void CXmlTlvConverter::CollectHeaderField(const char* tag, const char* text, const char* modeWord) {
+void CDeviceToCustWalk::CollectHeaderField(const char* tag, const char* text, const char* modeWord) {
     if (NameIs(tag, "adm")) {
-        if (!g_header.tag.empty()) WriteHeader();
+        if (*m_header.tag != '\0') WriteHeader();
         m_headerSeen = true;
     } else if (TransferHeader::IsFileTransferTag(tag)) {
-        g_header.tag = tag;
-        g_header.mode = modeWord;
-    } else if (std::string* field = g_header.ValueFieldFor(tag)) {
+        m_header.tag = tag;
+        m_header.mode = modeWord;
+    } else if (std::string* field = m_header.ValueFieldFor(tag)) {
         *field = text;
     }
 }
 
-void CXmlTlvConverter::WriteHeader() {
-    auto record = m_rootInternToExtern.find(g_header.tag);
-    if (record != m_rootInternToExtern.end()) {
+void CDeviceToCustWalk::WriteHeader() {
+    auto record = m_dictionary.m_rootInternToExtern.find(m_header.tag);
+    if (record != m_dictionary.m_rootInternToExtern.end()) {
         const std::string& recordName = record->second;
-        auto list = m_rootExternToListName.find(recordName);
-        if (list != m_rootExternToListName.end()) {
-            m_listNode = m_outputRoot.append_child(list->second.c_str());
+        auto list = m_dictionary.m_rootExternToListName.find(recordName);
+        if (list != m_dictionary.m_rootExternToListName.end()) {
+            m_listNode = m_output.AppendElement(m_outputRoot, list->second.c_str());
             m_listOpen = true;
         }
-        m_recordNode = m_listNode.append_child(recordName.c_str());
-        m_recordNode.append_attribute("mode").set_value(g_header.mode.c_str());
+        m_cursor.record =
+            m_output.AppendElement(m_listNode, recordName.c_str(), OutAttributes("mode", m_header.mode));
     }
-    AppendTextElement(m_recordNode, "originator", g_header.originator);
-    if (!g_header.category.empty()) AppendTextElement(m_recordNode, "category", g_header.category);
-    AppendTextElement(m_recordNode, "source", g_header.source);
-    AppendTextElement(m_recordNode, "destination", g_header.destination);
-    AppendTextElement(m_recordNode, "last_change", g_header.lastChange);
-    g_header.ClearHeader();
+    m_output.AppendTextElement(m_cursor.record, "originator", m_header.originator.c_str());
+    if (!m_header.category.empty()) {
+        m_output.AppendTextElement(m_cursor.record, "category", m_header.category.c_str());
+    }
+    m_output.AppendTextElement(m_cursor.record, "source", m_header.source.c_str());
+    m_output.AppendTextElement(m_cursor.record, "destination", m_header.destination.c_str());
+    m_output.AppendTextElement(m_cursor.record, "last_change", m_header.lastChange.c_str());
+    m_header.Clear();
     m_headerSeen = false;
 }

@@ -1,92 +1,80 @@
-// Customer XML to device XML: one walk over the input tree, building the
-// device document element by element through the dictionary.
+#include "to_device/CustToDeviceWalk.h"
+
 #include <cstdio>
 
-#include "converter/AllocationWatch.h"
-#include "converter/StreamingWriter.h"
-#include "converter/TransferHeader.h"
-#include "converter/XmlTlvConverter.h"
+#include "converter/InputDocument.h"
+#include "exports/WorkingDirectory.h"
 #include "platform/Platform.h"
+#include "runlog/ZkLogFile.h"
 
 namespace {
 
-class simple_internal_walker : public pugi::xml_tree_walker {
-public:
-    bool begin(pugi::xml_node&) override { return true; }
-    bool for_each(pugi::xml_node& node) override {
-        g_converter.ConvertNodeToZK8(node, node.name());
-        g_converter.AfterWalkNode();
-        // A node pugixml could not allocate ends the call: walking on
-        // would only add nothing.
-        return !CAllocationWatch::Failed();
-    }
-    bool end(pugi::xml_node&) override { return true; }
-};
+const int kUnknownFieldCode = 31000;
 
+std::string FormatDateTime() {
+    const platform::LocalTime now = platform::GetLocalTimeNow();
+    char text[64];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d", now.year, now.month, now.day, now.hour,
+                  now.minute, now.second);
+    return text;
+}
 
 }  // namespace
 
-int CXmlTlvConverter::ConvertCustToZK8(const char* inputPath, const char* outputPath,
-                                       std::uint8_t option) {
-    pugi::xml_document input;
-    LoadInput(input, inputPath, pugi::encoding_auto);
-    // The operation class lives on from call to call: a repeated walk
-    // starts from the same.
-    const std::int32_t operationClass = m_operationClass;
-    CStreamedRun run(*this, m_deviceDoc, outputPath);
-    WalkCustToZK8(input, option);
-    CAllocationWatch::ThrowIfFailed();
-    if (run.Streaming()) {
-        if (run.Finish()) return 0;
-        m_operationClass = operationClass;
-        WalkCustToZK8(input, option);
-        CAllocationWatch::ThrowIfFailed();
-    }
-    SaveConversionOutput(m_deviceDoc, outputPath);
-    return 0;
-}
+CCustToDeviceWalk::CCustToDeviceWalk(const CDictionary& dictionary, COutputTree& output,
+                                     std::int32_t& operationClass, ConversionObserver* observer)
+    : m_dictionary(dictionary),
+      m_output(output),
+      m_operationClass(operationClass),
+      m_observer(dictionary, observer),
+      m_cursor(dictionary, true) {}
 
-void CXmlTlvConverter::WalkCustToZK8(const pugi::xml_document& input, std::uint8_t option) {
-    ResetForRun(ConversionDirection::ToDevice, option != 0);
-    AppendUtf16Declaration(m_deviceDoc);
-    m_openNodes.clear();
-
-    simple_internal_walker walker;
+void CCustToDeviceWalk::Run(const pugi::xml_document& input) {
+    struct Walker : pugi::xml_tree_walker {
+        CCustToDeviceWalk* walk;
+        bool for_each(pugi::xml_node& node) override {
+            walk->Convert(node);
+            return true;
+        }
+    } walker;
+    walker.walk = this;
     const_cast<pugi::xml_document&>(input).traverse(walker);
 
     if (m_headerNodeAdded) {
-        if (!g_header.tag.empty()) WriteTransferBlock();
-    } else if (m_writer != nullptr && m_writer->TopLevelClosed()) {
-        // The first `dat` may be written already.
-        m_writer->MarkChanged();
+        if (*m_header.tag != '\0') WriteTransferBlock();
     } else {
-        m_deviceDoc.child("dat").append_child("_");
+        m_output.AppendElement(m_output.FirstTopLevel("dat"), "_");
     }
 }
 
-void CXmlTlvConverter::ConvertNodeToZK8(const pugi::xml_node& node, const char* name) {
-    // Names and texts are read in place from the input document; a node
-    // costs one probe of the name index for its name (and one for its mode).
-    // A run indexes the dictionary when it resets; a node converted outside
-    // a run reads the containers as they are.
-    if (!m_namesIndexed) IndexNames();
+void CCustToDeviceWalk::AlignToParent(const pugi::xml_node& node) {
+    if (m_cursor.Align(node)) return;
+    const char* parentName = node.parent().name();
+    GetLogger().Log(g_moduleName, 3, kUnknownFieldCode, parentName, g_workingDirectory);
+    m_observer.Observe(node, ConversionLoss::ParentNotOpen, parentName);
+}
 
-    const NameFacts* facts = m_names.Find(name);
+void CCustToDeviceWalk::Convert(const pugi::xml_node& node) {
+    // Names and texts are read in place from the input document; a node
+    // costs one probe of the dictionary for its name (and one for its mode).
+    const char* name = node.name();
+    const NameFacts* facts = m_dictionary.Find(name);
 
     const char* modeCode = "";
     bool modeAttribute = false;
     const pugi::xml_attribute first = node.first_attribute();
     if (first) {
         modeAttribute = NameIs(first.name(), "mode");
-        const NameFacts* mode = m_names.Find(first.value());
+        const NameFacts* mode = m_dictionary.Find(first.value());
         if (mode != nullptr && mode->modeCodeOfWord != nullptr) modeCode = mode->modeCodeOfWord;
         SetOperationClass(modeCode);
     }
 
     if (facts == nullptr || facts->internOfExtern == nullptr) {
-        if (m_observer != nullptr) ObserveUnknown(node, name, IsListName(name));
-        if (m_observer != nullptr && IsListName(name)) {
-            ObserveAttributes(node, "mode", m_modeExternToIntern, false);
+        if (m_observer.Watching()) {
+            const bool listName = m_dictionary.IsListName(name);
+            m_observer.ObserveUnknown(node, name, listName);
+            if (listName) m_observer.ObserveAttributes(node, "mode", m_dictionary.m_modeExternToIntern, false);
         }
         return;
     }
@@ -95,72 +83,49 @@ void CXmlTlvConverter::ConvertNodeToZK8(const pugi::xml_node& node, const char* 
     const bool isRecord = facts->tagOfRecord != nullptr;
     const bool isRoot = NameIs(name, "scaledata");
 
-    if (isRoot) m_listNode = m_deviceDoc.append_child(tag);
+    if (isRoot) m_listNode = m_output.AppendElement(m_output.Document(), tag);
     std::string dateTime;
     if (NameIs(name, "date_time_value")) {
-        dateTime = DateTimeForWalk();
+        dateTime = FormatDateTime();
         text = dateTime.c_str();
-        Observe(node, ConversionLoss::TextReplaced, name);
+        m_observer.Observe(node, ConversionLoss::TextReplaced, name);
     }
 
     if (m_headerSeen || TransferHeader::IsFileTransferTag(tag)) {
-        if (m_observer != nullptr) ObserveTransferNode(node, name, tag);
-        CollectCustHeaderField(tag, text, modeCode);
+        if (m_observer.Watching()) ObserveTransferNode(node, name, tag);
+        CollectHeaderField(tag, text, modeCode);
         return;
     }
-    if (m_observer != nullptr) {
-        ObserveAttributes(node, "mode", m_modeExternToIntern, isRecord && *text == '\0');
+    if (m_observer.Watching()) {
+        m_observer.ObserveAttributes(node, "mode", m_dictionary.m_modeExternToIntern, isRecord && *text == '\0');
     }
 
     if (*text == '\0') {
         if (isRecord) {
-            m_listNode.append_child("_");
-            m_recordNode = m_listNode.append_child(tag);
-            if (!m_recordNode) Observe(node, ConversionLoss::NoParent, name);
-            if (modeAttribute) m_recordNode.append_attribute("m").set_value(modeCode);
-            m_openNodes.push_back(m_recordNode);
+            m_output.AppendElement(m_listNode, "_");
+            m_cursor.record = m_output.AppendElement(
+                m_listNode, tag, modeAttribute ? OutAttributes("m", modeCode) : OutAttributes());
+            if (!m_cursor.record) m_observer.Observe(node, ConversionLoss::NoParent, name);
+            m_cursor.Push(m_cursor.record);
             if (!facts->deviceNo) {
-                AppendTextElement(m_recordNode, "dvn", DeviceNumberCode(facts, m_operationClass));
+                m_output.AppendTextElement(m_cursor.record, "dvn", DeviceNumberCode(facts, m_operationClass));
             }
         } else {
-            AlignOutputCursor(node, true);
-            m_fieldNode = m_recordNode.append_child(tag);
-            if (!m_fieldNode && !isRoot) Observe(node, ConversionLoss::NoParent, name);
-            if (node.first_child()) m_openNodes.push_back(m_fieldNode);
+            AlignToParent(node);
+            const OutNode field = m_output.AppendElement(m_cursor.record, tag);
+            if (!field && !isRoot) m_observer.Observe(node, ConversionLoss::NoParent, name);
+            if (node.first_child()) m_cursor.Push(field);
         }
         return;
     }
 
-    AlignOutputCursor(node, true);
-    if (!AppendTextElement(m_recordNode, tag, text) && !isRoot) {
-        Observe(node, ConversionLoss::NoParent, name);
+    AlignToParent(node);
+    if (!m_output.AppendTextElement(m_cursor.record, tag, text) && !isRoot) {
+        m_observer.Observe(node, ConversionLoss::NoParent, name);
     }
 }
 
-bool CXmlTlvConverter::IsListName(const std::string& name) const {
-    for (const auto& entry : m_rootExternToListName) {
-        if (entry.second == name) return true;
-    }
-    return false;
-}
-
-// Once a file transfer has begun, a node only feeds the pending block: a
-// new transfer record, or one of the collected fields.
-void CXmlTlvConverter::ObserveTransferNode(const pugi::xml_node& node, const std::string& name,
-                                           const std::string& tag) {
-    if (TransferHeader::IsFileTransferTag(tag)) {
-        ObserveAttributes(node, "mode", m_modeExternToIntern, true);
-        return;
-    }
-    ObserveAttributes(node, "mode", m_modeExternToIntern, false);
-    if (g_header.ValueFieldFor(tag.c_str()) == nullptr) {
-        Observe(node, ConversionLoss::SwallowedByTransfer, name);
-    } else if (!InsideElementTagged(node, true, TransferHeader::IsFileTransferTag)) {
-        Observe(node, ConversionLoss::TransferValueReplaced, name);
-    }
-}
-
-void CXmlTlvConverter::SetOperationClass(const char* code) {
+void CCustToDeviceWalk::SetOperationClass(const char* code) {
     auto is = [code](const auto& wanted) { return NameIs(code, wanted); };
     if (is("w")) {
         m_operationClass = 0;
@@ -171,22 +136,8 @@ void CXmlTlvConverter::SetOperationClass(const char* code) {
     }
 }
 
-const char* CXmlTlvConverter::DeviceNumberCode(const char* recordName) const {
-    if (!m_namesIndexed) {
-        // Not yet reset for a run: straight from the sets.
-        const bool reading = m_operationClass == 2;
-        const std::string name = recordName;
-        if (m_turnoverRoots.count(name) != 0) return "ts";
-        if (m_sharedTags.count(name) != 0) return reading ? "fm" : "0";
-        if (m_zkOnlyTags.count(name) != 0) return reading ? "ufm" : "u";
-        if (m_norvaOnlyTags.count(name) != 0) return reading ? "efm" : "e";
-        return "fm";
-    }
-    return DeviceNumberCode(m_names.Find(recordName), m_operationClass);
-}
-
 // The flags come from the name's facts; a name without facts is in no set.
-const char* CXmlTlvConverter::DeviceNumberCode(const NameFacts* record, std::int32_t operationClass) {
+const char* CCustToDeviceWalk::DeviceNumberCode(const NameFacts* record, std::int32_t operationClass) {
     const bool reading = operationClass == 2;
     if (record == nullptr) return "fm";
     if (record->turnover) return "ts";
@@ -194,12 +145,4 @@ const char* CXmlTlvConverter::DeviceNumberCode(const NameFacts* record, std::int
     if (record->zkOnly) return reading ? "ufm" : "u";
     if (record->norvaOnly) return reading ? "efm" : "e";
     return "fm";
-}
-
-std::string CXmlTlvConverter::FormatDateTime() {
-    const platform::LocalTime now = platform::GetLocalTimeNow();
-    char text[64];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d", now.year, now.month,
-                  now.day, now.hour, now.minute, now.second);
-    return text;
 }

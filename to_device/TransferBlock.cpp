@@ -2,45 +2,58 @@
 // (`adm`) in the device XML. From the first such record on, nodes are only
 // collected into the header record; a block is written when the next transfer
 // begins and at the end of the run.
-#include "converter/TransferHeader.h"
-#include "converter/XmlTlvConverter.h"
+#include "to_device/CustToDeviceWalk.h"
 
-void CXmlTlvConverter::CollectCustHeaderField(const char* tag, const char* text,
-                                              const char* modeCode) {
+void CCustToDeviceWalk::CollectHeaderField(const char* tag, const char* text, const char* modeCode) {
     if (!TransferHeader::IsFileTransferTag(tag)) {
-        if (std::string* field = g_header.ValueFieldFor(tag)) *field = text;
+        if (std::string* field = m_header.ValueFieldFor(tag)) *field = text;
         return;
     }
 
-    if (!g_header.tag.empty()) WriteTransferBlock();
-    g_header.tag = tag;
-    g_header.mode = modeCode;
+    if (*m_header.tag != '\0') WriteTransferBlock();
+    m_header.tag = tag;
+    m_header.mode = modeCode;
     if (!m_headerSeen) {
         m_headerSeen = true;
         if (!m_headerNodeAdded) {
-            m_recordNode = m_listNode.append_child("_");
+            m_cursor.record = m_output.AppendElement(m_listNode, "_");
             m_headerNodeAdded = true;
         }
     }
 }
 
-void CXmlTlvConverter::WriteTransferBlock() {
-    m_recordNode = m_listNode.append_child("adm");
-    m_openNodes.push_back(m_recordNode);
-    AppendTextElement(m_recordNode, "dvn", "ufm");
+void CCustToDeviceWalk::WriteTransferBlock() {
+    m_cursor.record = m_output.AppendElement(m_listNode, "adm");
+    m_cursor.Push(m_cursor.record);
+    m_output.AppendTextElement(m_cursor.record, "dvn", "ufm");
 
-    pugi::xml_node transfer = m_recordNode.append_child("trn");
-    AppendTextElement(transfer, "nam", g_header.source);
-    AppendTextElement(transfer, "ori", g_header.originator);
-    if (!g_header.category.empty()) AppendTextElement(transfer, "ctg", g_header.category);
-    AppendTextElement(transfer, "lch", g_header.lastChange);
+    const OutNode transfer = m_output.AppendElement(m_cursor.record, "trn");
+    m_output.AppendTextElement(transfer, "nam", m_header.source.c_str());
+    m_output.AppendTextElement(transfer, "ori", m_header.originator.c_str());
+    if (!m_header.category.empty()) m_output.AppendTextElement(transfer, "ctg", m_header.category.c_str());
+    m_output.AppendTextElement(transfer, "lch", m_header.lastChange.c_str());
 
-    pugi::xml_node record = transfer.append_child(g_header.tag.c_str());
-    record.append_attribute("m").set_value(g_header.mode.c_str());
-    AppendTextElement(record, "src", g_header.source);
-    AppendTextElement(record, "dst", g_header.destination);
+    const OutNode record = m_output.AppendElement(transfer, m_header.tag, OutAttributes("m", m_header.mode));
+    m_output.AppendTextElement(record, "src", m_header.source.c_str());
+    m_output.AppendTextElement(record, "dst", m_header.destination.c_str());
 
-    m_recordNode = m_listNode.append_child("_");
-    g_header.ClearHeader();
+    m_cursor.record = m_output.AppendElement(m_listNode, "_");
+    m_header.Clear();
     m_headerSeen = false;
+}
+
+// Once a file transfer has begun, a node only feeds the pending block: a
+// new transfer record, or one of the collected fields.
+void CCustToDeviceWalk::ObserveTransferNode(const pugi::xml_node& node, const char* name, const char* tag) {
+    const CDictionary::NameMap& modes = m_dictionary.m_modeExternToIntern;
+    if (TransferHeader::IsFileTransferTag(tag)) {
+        m_observer.ObserveAttributes(node, "mode", modes, true);
+        return;
+    }
+    m_observer.ObserveAttributes(node, "mode", modes, false);
+    if (m_header.ValueFieldFor(tag) == nullptr) {
+        m_observer.Observe(node, ConversionLoss::SwallowedByTransfer, name);
+    } else if (!m_observer.InsideElementTagged(node, true, TransferHeader::IsFileTransferTag)) {
+        m_observer.Observe(node, ConversionLoss::TransferValueReplaced, name);
+    }
 }

@@ -8,7 +8,10 @@
 #include <pugixml.hpp>
 
 #include "converter/ConversionObserver.h"
-#include "converter/XmlTlvConverter.h"
+#include "converter/StreamedOutput.h"
+#include "exports/XmlTlvConverter.h"
+#include "to_customer/DeviceToCustWalk.h"
+#include "to_device/CustToDeviceWalk.h"
 #include "encoding/Utf8ToUtf16Converter.h"
 #include "tool/NameSuggestion.h"
 #include "tool/ResultMeaning.h"
@@ -151,24 +154,25 @@ int RunCheck(const std::string& inputPath, CheckDirection direction, bool json) 
                             root.name()});
     }
 
-    // The dictionary is built by the walk's reset; build it once beforehand
-    // for the names the suggestions come from.
-    g_converter.BuildDictionary();
+    const CDictionary& dictionary = g_converter.Dictionary();
     std::vector<std::string> names;
     if (toDevice) {
-        names = Keys(g_converter.m_externToIntern);
-        for (const auto& entry : g_converter.m_rootExternToListName) names.push_back(entry.second);
+        names = Keys(dictionary.m_externToIntern);
+        for (const auto& entry : dictionary.m_rootExternToListName) names.push_back(entry.second);
     } else {
-        names = Keys(g_converter.m_internToExtern);
+        names = Keys(dictionary.m_internToExtern);
     }
     FindingCollector collector(findings, names);
-    g_converter.m_observer = &collector;
-    if (toDevice) {
-        g_converter.WalkCustToZK8(input, 1);
-    } else {
-        g_converter.WalkZK8ToCust(input, 1);
+    // The walk the conversion makes, into an output that writes nothing.
+    {
+        CStreamedOutput output(nullptr);
+        if (toDevice) {
+            std::int32_t operationClass = -1;
+            CCustToDeviceWalk(dictionary, output, operationClass, &collector).Run(input);
+        } else {
+            CDeviceToCustWalk(dictionary, output, true, false, &collector).Run(input);
+        }
     }
-    g_converter.m_observer = nullptr;
 
     FindCdataSections(inputPath, findings);
     if (!parsed) {

@@ -8,7 +8,7 @@
 
 #include <CLI/CLI.hpp>
 
-#include "converter/XmlTlvConverter.h"
+#include "exports/XmlTlvConverter.h"
 #include "tool/CheckCommand.h"
 #include "tool/CompleteOutput.h"
 #include "tool/ConvertCommand.h"
@@ -144,7 +144,7 @@ int main(int argc, char** argv) {
         if (taglist->parsed()) {
             // The library's list shows the dictionary of the last conversion;
             // this program has run none, so it builds the dictionary first.
-            g_converter.BuildDictionary();
+            g_converter.Dictionary();
             return Report(WriteComplete(tagListPath, false, CreateTagList));
         }
         if (check->parsed()) {

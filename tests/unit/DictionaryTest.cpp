@@ -2,11 +2,10 @@
 // a flag read wrongly, changes one of these sizes.
 #include <gtest/gtest.h>
 
-#include "converter/XmlTlvConverter.h"
+#include "dictionary/Dictionary.h"
 
 TEST(DictionaryTest, ContainerSizes) {
-    CXmlTlvConverter converter;
-    converter.ResetForRun(ConversionDirection::ToDevice, true);
+    const CDictionary& converter = CDictionary::Shared();
     const std::size_t sizes[] = {
         converter.m_externToIntern.size(),       converter.m_internToExtern.size(),
         converter.m_rootExternToIntern.size(),   converter.m_rootInternToExtern.size(),

@@ -1,0 +1,18 @@
+// The input of a conversion walk: a pugixml document and what the walks read
+// of its nodes.
+#pragma once
+
+#include <pugixml.hpp>
+
+// Loads a conversion input with the walks' parse options. A parse error is
+// no failure (the tree read so far is converted); running out of memory is,
+// and throws std::bad_alloc.
+void LoadInput(pugi::xml_document& input, const char* path, pugi::xml_encoding encoding);
+
+// Text of an input node: the value of its first child, empty when it has no
+// child or its first child is an element. Points into the input document.
+inline const char* NodeTextValue(const pugi::xml_node& node) {
+    const pugi::xml_node first = node.first_child();
+    if (!first || first.type() == pugi::node_element) return "";
+    return first.value();
+}

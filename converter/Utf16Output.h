@@ -1,0 +1,76 @@
+// The bytes of a conversion output: UTF-16LE with byte-order mark, written
+// through one large buffer. The file is opened when the buffer first fills or
+// at Finish (a small output is written in one go). An output that is not
+// finished removes the file it opened: a call that fails never leaves a part
+// that could pass for a whole output.
+//
+// Bytes can be inserted behind what is written (Finish with splices): the
+// output then moves the bytes after each insertion point further back in the
+// file. A file that cannot be read back and moved (a pipe, a device) gets its
+// bytes held in memory until Finish.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "converter/OutputFile.h"
+
+// UTF-16LE code units appended to a byte string: what the output's
+// insertions are rendered into.
+void AppendUtf16(std::string& bytes, const char* utf8);
+
+// Bytes to put at an offset of what was written, in place of `removed` bytes.
+struct Splice {
+    std::uint64_t offset;
+    std::size_t removed;
+    std::string bytes;
+};
+
+class CUtf16Output {
+public:
+    // A null path: the bytes go nowhere (a walk that only looks).
+    explicit CUtf16Output(const char* path);
+    ~CUtf16Output();
+    CUtf16Output(const CUtf16Output&) = delete;
+    CUtf16Output& operator=(const CUtf16Output&) = delete;
+
+    // Markup: ASCII only.
+    void Ascii(const char* text);
+    // A name or text as pugixml holds it (UTF-8), decoded as pugixml decodes
+    // it: a lead byte followed by its continuation bytes is one character
+    // (no check for overlong forms or surrogates); any other byte is dropped.
+    void Text(const char* utf8);
+    // Bytes already UTF-16LE.
+    void Bytes(const std::string& bytes);
+    // How many bytes have been written so far, the byte-order mark included.
+    std::uint64_t Offset() const { return m_flushed + m_used; }
+
+    // Writes the rest with the insertions (ascending offsets) and closes.
+    void Finish(const std::vector<Splice>& splices);
+    // Closes and removes what was written.
+    void Abandon() noexcept;
+
+private:
+    void Unit(std::uint32_t unit) {
+        if (m_used + 2 > kBufferSize) FlushBuffer();
+        m_buffer[m_used++] = static_cast<unsigned char>(unit & 0xFF);
+        m_buffer[m_used++] = static_cast<unsigned char>((unit >> 8) & 0xFF);
+    }
+    void FlushBuffer();
+    void Open();
+    void ApplySplices(const std::vector<Splice>& splices);
+
+    static constexpr std::size_t kBufferSize = 64 * 1024;
+    const char* m_path;
+    std::unique_ptr<unsigned char[]> m_buffer;
+    std::size_t m_used = 0;
+    std::uint64_t m_flushed = 0;
+    std::unique_ptr<COutputFile> m_file;
+    // Everything written, for an output that cannot be read back.
+    std::string m_held;
+    bool m_holding = false;
+    bool m_finished = false;
+};

@@ -1,0 +1,38 @@
+// The status file written next to a customer output: the distinct error
+// numbers (and their texts) of the device file's exception blocks.
+#pragma once
+
+#include <string>
+
+#include "dictionary/Dictionary.h"
+
+class CStatusFile {
+public:
+    static constexpr int kCapacity = 32;
+
+    // An exception block was met: the file lists its numbers.
+    void BlockSeen() { m_blockSeen = true; }
+    // Takes a node of an exception block. False when an error number finds
+    // no room in the list.
+    bool Collect(const char* tag, const char* text);
+    // Whether the block being read still collects (until a number has its text).
+    bool Collecting() const { return m_collecting; }
+    void Collecting(bool collecting) { m_collecting = collecting; }
+
+    // The file's bytes, made before anything is written, so that a run
+    // without the memory for them writes neither file.
+    std::string Bytes(const CDictionary& dictionary) const;
+    // Writes "<outputPath>_Status.xml".
+    static void Write(const char* outputPath, const std::string& bytes);
+
+private:
+    struct Entry {
+        std::string number;
+        std::string text;
+    };
+    Entry m_entries[kCapacity];
+    int m_last = -1;
+    bool m_numberPending = false;
+    bool m_collecting = false;
+    bool m_blockSeen = false;
+};
