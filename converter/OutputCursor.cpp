@@ -2,6 +2,33 @@
 
 #include <cstring>
 
+namespace {
+
+constexpr std::size_t kSettleEvery = 64;
+
+}  // namespace
+
+void COutputCursor::Push(const OutNode& element) {
+    m_open.push_back(element);
+    if (m_open.size() >= m_settled + kSettleEvery) SettleSome();
+}
+
+// The entries pushed since the last time but the top, and those that could
+// not be settled then.
+void COutputCursor::SettleSome() {
+    std::vector<std::size_t> still;
+    auto settle = [&](std::size_t index) {
+        m_output.Settle(m_open[index]);
+        if (m_open[index].Element() != nullptr) still.push_back(index);
+    };
+    for (std::size_t index : m_unsettled) {
+        if (index < m_settled) settle(index);
+    }
+    for (std::size_t index = m_settled; index + 1 < m_open.size(); ++index) settle(index);
+    m_settled = m_open.size() - 1;
+    m_unsettled.swap(still);
+}
+
 bool COutputCursor::Align(const pugi::xml_node& inputElement) {
     // Names are compared in place, as the input document and the output hold them.
     const pugi::xml_node parent = inputElement.parent();
@@ -26,7 +53,7 @@ bool COutputCursor::Align(const pugi::xml_node& inputElement) {
 
     while (!m_open.empty()) {
         const bool parentMatches = same(parentOfRecord, wanted);
-        m_open.pop_back();
+        PopOpen();
         if (m_open.empty()) return false;
         record = m_open.back();
         if (parentMatches) return true;

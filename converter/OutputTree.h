@@ -1,7 +1,8 @@
 // What a conversion walk writes into: an output tree of elements, built by
 // appending. The walks hold elements through OutNode handles and append to
 // whichever element a handle names; the tree behind the interface decides
-// when the bytes go out (CStreamedOutput writes as it goes).
+// when the bytes go out (CStreamedOutput writes as it goes, and holds in
+// memory only the elements still open or held for the end).
 //
 // An element gets its attributes when it is made, never later, so that no
 // start tag has to change once it is out. Appending to a null handle does
@@ -10,58 +11,80 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
 
 class COutputTree;
 
-// One output element as the handles see it. Names point to text that lives
-// as long as the run (the dictionary, the input document, literals).
-struct OutElement {
-    const char* name = "";
-    const char* parentName = "";  // "" for an element at the top level
-    std::uint32_t refs = 0;
-    COutputTree* owner = nullptr;
+// An element's name and the name of the element it was appended to ("" at
+// the top level), shared by every element with the same two names. Names
+// point to text that lives as long as the run (the dictionary, the input
+// document, literals).
+struct OutNames {
+    const char* name;
+    const char* parentName;
+    COutputTree* owner;
 };
 
-// A counted handle to an output element; null by default.
+// An element the output still holds in memory: open, or held until the end.
+struct OutElement {
+    const OutNames* names = nullptr;
+    std::uint32_t refs = 0;
+};
+
+// A handle to an output element; null by default. It either counts a
+// reference to the element the output holds, or, for an element that is
+// written and closed, is itself all there is of it: its names and where it
+// ends in the output (no memory is held for it).
 class OutNode {
 public:
     OutNode() = default;
-    explicit OutNode(OutElement* element) : m_element(element) { Retain(); }
-    OutNode(const OutNode& other) : m_element(other.m_element) { Retain(); }
-    OutNode(OutNode&& other) noexcept : m_element(other.m_element) { other.m_element = nullptr; }
+    explicit OutNode(OutElement* element)
+        : m_names(element->names), m_word(reinterpret_cast<std::uintptr_t>(element)) {
+        ++element->refs;
+    }
+    // A closed element the output keeps nothing of: mark is odd.
+    OutNode(const OutNames* names, std::uint64_t mark) : m_names(names), m_word(mark) {}
+    OutNode(const OutNode& other) : m_names(other.m_names), m_word(other.m_word) {
+        if (OutElement* element = Element()) ++element->refs;
+    }
+    OutNode(OutNode&& other) noexcept : m_names(other.m_names), m_word(other.m_word) {
+        other.m_names = nullptr;
+        other.m_word = 0;
+    }
     OutNode& operator=(const OutNode& other) {
-        OutElement* old = m_element;
-        m_element = other.m_element;
-        Retain();
-        Release(old);
+        OutNode copy(other);
+        Swap(copy);
         return *this;
     }
     OutNode& operator=(OutNode&& other) noexcept {
-        if (this != &other) {
-            Release(m_element);
-            m_element = other.m_element;
-            other.m_element = nullptr;
-        }
+        OutNode taken(std::move(other));
+        Swap(taken);
         return *this;
     }
-    ~OutNode() { Release(m_element); }
+    ~OutNode() { Release(); }
 
-    explicit operator bool() const { return m_element != nullptr; }
-    bool operator==(const OutNode& other) const { return m_element == other.m_element; }
-    bool operator!=(const OutNode& other) const { return m_element != other.m_element; }
+    explicit operator bool() const { return m_names != nullptr; }
     // The element's name, "" for a null handle.
-    const char* Name() const { return m_element != nullptr ? m_element->name : ""; }
+    const char* Name() const { return m_names != nullptr ? m_names->name : ""; }
     // The name of the element it was appended to ("" at the top level).
-    const char* ParentName() const { return m_element != nullptr ? m_element->parentName : ""; }
-    OutElement* Get() const { return m_element; }
+    const char* ParentName() const { return m_names != nullptr ? m_names->parentName : ""; }
+    const OutNames* Names() const { return m_names; }
+    // The element the output holds, or null.
+    OutElement* Element() const {
+        return (m_word & 1) == 0 ? reinterpret_cast<OutElement*>(static_cast<std::uintptr_t>(m_word)) : nullptr;
+    }
+    // For a handle without an element: the output's odd mark of where it ends.
+    std::uint64_t Mark() const { return m_word; }
 
 private:
-    void Retain() {
-        if (m_element != nullptr) ++m_element->refs;
+    void Release() noexcept;
+    void Swap(OutNode& other) noexcept {
+        std::swap(m_names, other.m_names);
+        std::swap(m_word, other.m_word);
     }
-    static void Release(OutElement* element) noexcept;
 
-    OutElement* m_element = nullptr;
+    const OutNames* m_names = nullptr;
+    std::uint64_t m_word = 0;  // an OutElement*, or an odd mark
 };
 
 // At most two attributes, in the order they are written.
@@ -94,6 +117,10 @@ public:
     virtual OutNode AppendTextElement(const OutNode& parent, const char* name, const char* text) = 0;
     // The first top-level element of that name, or a null handle.
     virtual OutNode FirstTopLevel(const char* name) = 0;
+    // Gives a handle that holds no memory for an element that is written
+    // and closed; any other handle stays as it is. The walks settle the
+    // handles they keep for long (their stacks of open elements).
+    virtual void Settle(OutNode&) {}
 
 protected:
     friend class OutNode;
@@ -101,6 +128,7 @@ protected:
     virtual void Released(OutElement* element) noexcept = 0;
 };
 
-inline void OutNode::Release(OutElement* element) noexcept {
-    if (element != nullptr && --element->refs == 0) element->owner->Released(element);
+inline void OutNode::Release() noexcept {
+    OutElement* element = Element();
+    if (element != nullptr && --element->refs == 0) m_names->owner->Released(element);
 }

@@ -6,23 +6,67 @@
 namespace {
 
 constexpr std::size_t kBlockSize = 256;
+constexpr std::size_t kTextChunkSize = 64 * 1024;
 const char kDeclaration[] = "<?xml version=\"1.0\" encoding=\"UTF-16\"?>";
 
 const char* OutputName(const char* name) { return *name != '\0' ? name : ":anonymous"; }
 
+// The mark of a closed element: where it ends, whether it was written as
+// `<a/>`, and the low bit that tells a mark from an element's address.
+std::uint64_t Mark(std::uint64_t offset, bool empty) { return offset << 2 | (empty ? 2u : 0u) | 1u; }
+std::uint64_t MarkOffset(std::uint64_t mark) { return mark >> 2; }
+bool MarkEmpty(std::uint64_t mark) { return (mark & 2) != 0; }
+
 }  // namespace
 
-CStreamedOutput::CStreamedOutput(const char* path) : m_out(path) {
-    m_document.owner = this;
+const char* CStreamedOutput::TextStore::Copy(const char* text) {
+    const std::size_t size = std::strlen(text) + 1;
+    if (m_chunks.empty() || m_used + size > m_size) {
+        m_size = std::max(kTextChunkSize, size);
+        m_chunks.emplace_back(new char[m_size]);
+        m_used = 0;
+    }
+    char* copy = m_chunks.back().get() + m_used;
+    std::memcpy(copy, text, size);
+    m_used += size;
+    return copy;
+}
+
+void CStreamedOutput::TextStore::Clear() {
+    if (m_chunks.size() > 1) m_chunks.erase(m_chunks.begin(), m_chunks.end() - 1);
+    m_used = 0;
+}
+
+CStreamedOutput::CStreamedOutput(const char* path, std::size_t writeAfter, std::uint64_t recent)
+    : m_out(path), m_documentNames{"", "", this}, m_writeAfter(writeAfter), m_recent(recent), m_writeAt(writeAfter) {
+    m_document.names = &m_documentNames;
     m_document.refs = 1;  // the output's own: never released
     m_document.state = Element::kOpen;
     m_path.push_back(&m_document);
     m_out.Ascii(kDeclaration);
 }
 
-CStreamedOutput::~CStreamedOutput() = default;
+CStreamedOutput::~CStreamedOutput() {
+    // Handles kept here go before the elements they count.
+    m_firstTopLevel.clear();
+}
 
-CStreamedOutput::Element* CStreamedOutput::NewElement(Element* parent, const char* name) {
+const OutNames* CStreamedOutput::Names(const char* name, const char* parentName) {
+    // Fields come in runs with the same names.
+    if (m_lastNames != nullptr && m_lastNames->name == name && m_lastNames->parentName == parentName) {
+        return m_lastNames;
+    }
+    const auto key = std::make_pair(name, parentName);
+    auto found = m_namesIndex.find(key);
+    if (found == m_namesIndex.end()) {
+        m_names.push_back(OutNames{name, parentName, this});
+        found = m_namesIndex.emplace(key, &m_names.back()).first;
+    }
+    m_lastNames = found->second;
+    return m_lastNames;
+}
+
+CStreamedOutput::Element* CStreamedOutput::NewElement(const OutNames* names) {
     if (m_free == nullptr) {
         m_blocks.emplace_back(new Element[kBlockSize]);
         Element* block = m_blocks.back().get();
@@ -34,9 +78,7 @@ CStreamedOutput::Element* CStreamedOutput::NewElement(Element* parent, const cha
     Element* element = m_free;
     m_free = element->next;
     *element = Element();
-    element->owner = this;
-    element->name = name;
-    element->parentName = parent->name;
+    element->names = names;
     return element;
 }
 
@@ -46,136 +88,180 @@ void CStreamedOutput::Released(OutElement* released) noexcept {
     m_free = element;
 }
 
-void CStreamedOutput::WriteStartTag(const char* name, const OutAttributes& attributes) {
-    m_out.Ascii("<");
-    m_out.Text(OutputName(name));
-    for (int i = 0; i < attributes.count; ++i) {
-        m_out.Ascii(" ");
-        m_out.Text(OutputName(attributes.names[i]));
-        m_out.Ascii("=\"");
-        m_out.Text(attributes.values[i]);
-        m_out.Ascii("\"");
-    }
-}
-
-void CStreamedOutput::CloseOpen(std::size_t depth) {
-    while (m_path.size() > depth) {
-        Element* element = m_path.back();
-        m_path.pop_back();
-        element->closeOffset = m_out.Offset();
-        if (element->state == Element::kStartTag) {
-            m_out.Ascii("/>");
-            element->closedEmpty = true;
-        } else {
-            m_out.Ascii("</");
-            m_out.Text(OutputName(element->name));
-            m_out.Ascii(">");
+OutNode CStreamedOutput::Append(const OutNode& parent, const char* name, const OutAttributes& attributes,
+                                const char* text) {
+    Element** first;
+    Element** last;
+    bool held = false;
+    Element* at = static_cast<Element*>(parent.Element());
+    if (at != nullptr && at->state != Element::kClosed) {
+        first = &at->firstChild;
+        last = &at->lastChild;
+        held = at->state == Element::kHeld;
+        if (*first == nullptr && (at->state == Element::kStartTag || at->state == Element::kOpen)) {
+            ++m_pathWithPending;
         }
-        element->state = Element::kClosed;
-        if (--element->refs == 0) Released(element);
+    } else {
+        // Closed: its late children, found by where it ends.
+        const std::uint64_t mark = at != nullptr ? at->at : parent.Mark();
+        auto late = m_late.find(mark);
+        if (late == m_late.end()) late = m_late.emplace(mark, LateChildren{parent.Names()}).first;
+        first = &late->second.firstChild;
+        last = &late->second.lastChild;
+        held = true;
     }
-}
-
-CStreamedOutput::Element* CStreamedOutput::OpenUnder(Element* parent, const char* name,
-                                                     const OutAttributes& attributes) {
-    Element* element = NewElement(parent, name);
-    CloseOpen(parent->depth + 1);
-    if (parent->state == Element::kStartTag) {
-        m_out.Ascii(">");
-        parent->state = Element::kOpen;
-    }
-    WriteStartTag(name, attributes);
-    element->state = Element::kStartTag;
-    element->depth = m_path.size();
-    ++element->refs;  // the path's
-    m_path.push_back(element);
-    return element;
-}
-
-const char* CStreamedOutput::Keep(const char* text) {
-    const std::size_t size = std::strlen(text) + 1;
-    m_kept.emplace_back(new char[size]);
-    std::memcpy(m_kept.back().get(), text, size);
-    return m_kept.back().get();
-}
-
-CStreamedOutput::Element* CStreamedOutput::HoldUnder(Element* parent, const char* name,
-                                                     const OutAttributes& attributes) {
-    if (parent->state == Element::kClosed && parent->firstChild == nullptr) {
-        ++parent->refs;  // kept until Finish puts its late children in place
-        m_spliced.push_back(parent);
-    }
-    Element* element = NewElement(parent, name);
-    element->state = Element::kHeld;
-    ++element->refs;  // the tree's: held elements stay until Finish
+    Element* element = NewElement(Names(name, parent.Name()));
+    ++element->refs;  // the tree's, until it is written (held: until the end)
+    element->number = m_appended++;
+    TextStore& texts = held ? m_heldTexts : m_texts[m_currentTexts];
+    if (text != nullptr) element->text = texts.Copy(text);
     for (int i = 0; i < attributes.count; ++i) {
-        element->attributes.Add(attributes.names[i], Keep(attributes.values[i]));
+        element->attributes.Add(attributes.names[i], texts.Copy(attributes.values[i]));
     }
-    if (parent->lastChild != nullptr) parent->lastChild->next = element;
-    else parent->firstChild = element;
-    parent->lastChild = element;
-    return element;
+    if (*last != nullptr) (*last)->next = element;
+    else *first = element;
+    *last = element;
+    // The handle counts before anything is written: writing may close it.
+    OutNode node(element);
+    if (held) {
+        element->state = Element::kHeld;
+    } else if (++m_pending >= m_writeAt) {
+        WritePending(m_appended > m_recent ? m_appended - m_recent : 0);
+        KeepPendingTexts();
+        // Should much stay pending, it is looked at again only when it has doubled.
+        m_writeAt = std::max(m_writeAfter, 2 * m_pending);
+    }
+    return node;
 }
 
 OutNode CStreamedOutput::AppendElement(const OutNode& parent, const char* name, const OutAttributes& attributes) {
-    Element* at = static_cast<Element*>(parent.Get());
-    if (at == nullptr) return OutNode();
-    if (at->state == Element::kStartTag || at->state == Element::kOpen) {
-        Element* element = OpenUnder(at, name, attributes);
-        if (at == &m_document) {
-            const bool known = std::any_of(m_firstTopLevel.begin(), m_firstTopLevel.end(),
-                                           [name](const auto& entry) { return std::strcmp(entry.first, name) == 0; });
-            if (!known) {
-                ++element->refs;
-                m_firstTopLevel.emplace_back(name, element);
-            }
-        }
-        return OutNode(element);
+    if (!parent) return OutNode();
+    OutNode node = Append(parent, name, attributes, nullptr);
+    if (parent.Element() == &m_document) {
+        bool known = false;
+        for (const auto& entry : m_firstTopLevel) known = known || std::strcmp(entry.first, name) == 0;
+        if (!known) m_firstTopLevel.emplace_back(name, node);
     }
-    return OutNode(HoldUnder(at, name, attributes));
+    return node;
 }
 
 OutNode CStreamedOutput::AppendTextElement(const OutNode& parent, const char* name, const char* text) {
-    Element* at = static_cast<Element*>(parent.Get());
-    if (at == nullptr) return OutNode();
-    if (at->state == Element::kHeld || at->state == Element::kClosed) {
-        Element* element = HoldUnder(at, name, OutAttributes());
-        element->text = Keep(text);
-        return OutNode(element);
-    }
-    // Written whole at once: the element is closed as soon as it is made.
-    Element* element = OpenUnder(at, name, OutAttributes());
-    m_out.Ascii(">");
-    m_out.Text(text);
-    m_path.pop_back();
-    --element->refs;
-    element->state = Element::kClosed;
-    element->closeOffset = m_out.Offset();
-    m_out.Ascii("</");
-    m_out.Text(OutputName(name));
-    m_out.Ascii(">");
-    return OutNode(element);
+    if (!parent) return OutNode();
+    return Append(parent, name, OutAttributes(), text);
 }
 
 OutNode CStreamedOutput::FirstTopLevel(const char* name) {
     for (const auto& entry : m_firstTopLevel) {
-        if (std::strcmp(entry.first, name) == 0) return OutNode(entry.second);
+        if (std::strcmp(entry.first, name) == 0) return entry.second;
     }
     return OutNode();
+}
+
+void CStreamedOutput::Settle(OutNode& node) {
+    const Element* element = static_cast<const Element*>(node.Element());
+    if (element != nullptr && element->state == Element::kClosed) node = OutNode(node.Names(), element->at);
+}
+
+void CStreamedOutput::CloseTop() {
+    Element* element = m_path.back();
+    m_path.pop_back();
+    const std::uint64_t offset = m_out.Offset();
+    const bool empty = element->state == Element::kStartTag;
+    if (empty) {
+        m_out.Ascii("/>");
+    } else {
+        m_out.Ascii("</");
+        m_out.Text(OutputName(element->names->name));
+        m_out.Ascii(">");
+    }
+    element->state = Element::kClosed;
+    element->at = Mark(offset, empty);
+    element->text = nullptr;
+    if (--element->refs == 0) Released(element);
+}
+
+// Pending children of an open element come after its open child: the
+// deepest open element's pending children go first, then it closes, then
+// those of the one above. An open element stays open while nothing above it
+// is pending.
+void CStreamedOutput::WritePending(std::uint64_t recent) {
+    for (;;) {
+        Element* parent = m_path.back();
+        Element* element = parent->firstChild;
+        if (element == nullptr) {
+            if (m_pathWithPending == 0 || m_path.size() == 1) return;
+            CloseTop();
+            continue;
+        }
+        if (element->number >= recent) return;
+        parent->firstChild = element->next;
+        if (parent->firstChild == nullptr) {
+            parent->lastChild = nullptr;
+            --m_pathWithPending;
+        }
+        element->next = nullptr;
+        --m_pending;
+        if (parent->state == Element::kStartTag) {
+            m_out.Ascii(">");
+            parent->state = Element::kOpen;
+        }
+        m_out.Ascii("<");
+        m_out.Text(OutputName(element->names->name));
+        for (int i = 0; i < element->attributes.count; ++i) {
+            m_out.Ascii(" ");
+            m_out.Text(OutputName(element->attributes.names[i]));
+            m_out.Ascii("=\"");
+            m_out.Text(element->attributes.values[i]);
+            m_out.Ascii("\"");
+        }
+        element->attributes = OutAttributes();
+        element->state = Element::kStartTag;
+        if (element->text != nullptr) {
+            m_out.Ascii(">");
+            m_out.Text(element->text);
+            element->state = Element::kOpen;
+        }
+        element->at = m_path.size();
+        m_path.push_back(element);
+        if (element->firstChild != nullptr) ++m_pathWithPending;
+    }
+}
+
+void CStreamedOutput::KeepPendingTexts() {
+    TextStore& next = m_texts[1 - m_currentTexts];
+    next.Clear();
+    std::vector<Element*> stack;
+    for (Element* open : m_path) {
+        for (Element* child = open->firstChild; child != nullptr; child = child->next) stack.push_back(child);
+    }
+    while (!stack.empty()) {
+        Element* element = stack.back();
+        stack.pop_back();
+        if (element->text != nullptr) element->text = next.Copy(element->text);
+        for (int i = 0; i < element->attributes.count; ++i) {
+            element->attributes.values[i] = next.Copy(element->attributes.values[i]);
+        }
+        for (Element* child = element->firstChild; child != nullptr; child = child->next) stack.push_back(child);
+    }
+    // What the open elements on the path show was written already.
+    for (Element* open : m_path) {
+        if (open != &m_document) open->text = nullptr;
+    }
+    m_currentTexts = 1 - m_currentTexts;
 }
 
 // Without recursion: a held subtree may be as deep as the input.
 void CStreamedOutput::Render(const Element* root, std::string& bytes) const {
     auto endTag = [&bytes](const Element* element) {
         AppendUtf16(bytes, "</");
-        AppendUtf16(bytes, OutputName(element->name));
+        AppendUtf16(bytes, OutputName(element->names->name));
         AppendUtf16(bytes, ">");
     };
     std::vector<const Element*> parents;
     const Element* element = root;
     for (;;) {
         AppendUtf16(bytes, "<");
-        AppendUtf16(bytes, OutputName(element->name));
+        AppendUtf16(bytes, OutputName(element->names->name));
         for (int i = 0; i < element->attributes.count; ++i) {
             AppendUtf16(bytes, " ");
             AppendUtf16(bytes, OutputName(element->attributes.names[i]));
@@ -210,27 +296,28 @@ void CStreamedOutput::Render(const Element* root, std::string& bytes) const {
 }
 
 void CStreamedOutput::Finish() {
-    CloseOpen(1);
+    WritePending(m_appended);
+    while (m_path.size() > 1) CloseTop();
+    // The marks grow with the offsets: the map gives the insertions in order.
     std::vector<Splice> splices;
-    splices.reserve(m_spliced.size());
-    for (const Element* element : m_spliced) {
-        Splice splice{element->closeOffset, 0, std::string()};
-        if (element->closedEmpty) {
+    splices.reserve(m_late.size());
+    for (const auto& entry : m_late) {
+        const bool empty = MarkEmpty(entry.first);
+        Splice splice{MarkOffset(entry.first), 0, std::string()};
+        if (empty) {
             // "/>" becomes ">", the children, "</name>".
             splice.removed = 4;
             AppendUtf16(splice.bytes, ">");
         }
-        for (const Element* child = element->firstChild; child != nullptr; child = child->next) {
+        for (const Element* child = entry.second.firstChild; child != nullptr; child = child->next) {
             Render(child, splice.bytes);
         }
-        if (element->closedEmpty) {
+        if (empty) {
             AppendUtf16(splice.bytes, "</");
-            AppendUtf16(splice.bytes, OutputName(element->name));
+            AppendUtf16(splice.bytes, OutputName(entry.second.names->name));
             AppendUtf16(splice.bytes, ">");
         }
         splices.push_back(std::move(splice));
     }
-    std::sort(splices.begin(), splices.end(),
-              [](const Splice& a, const Splice& b) { return a.offset < b.offset; });
     m_out.Finish(splices);
 }

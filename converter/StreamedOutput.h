@@ -1,19 +1,22 @@
-// The output tree of the library's conversions: written as the walk appends,
-// so that only the elements the walk still holds are in memory.
+// The output tree of the library's conversions: written while the walk
+// appends, so that memory holds only the recent part of the output.
 //
-// The elements from the document down to the last one appended are open:
-// their start tags are out, their end tags not. Appending to an open element
-// closes the open ones below it and writes the new element at once; an
-// element's start tag is ended (">", or "/>" when it closes without children)
-// when its first child comes or when it closes. Where an element is closed,
-// its close offset (where its "</name>" or "/>" begins) is kept for as long
-// as a handle names it.
+// What the walk appends is pending in memory first. Every few thousand
+// elements the pending part is written in document order up to the first
+// element appended recently (the last few hundred): the walks append mostly
+// to what they made last (a field to its record, an error number to its
+// exception block), so the recent part is kept in memory where such appends
+// cost nothing. The elements on the way to what is still pending are open:
+// their start tags are out, their end tags not. An element's start tag is
+// ended (">", or "/>" when it closes without children) when its first child
+// is written or when it closes. A closed element is known by where its
+// "</name>" or "/>" begins; a handle to it needs no memory (Settle).
 //
-// A walk may append to an element that is closed already (an element it
-// still holds after a later sibling came). Those late children are held in
-// memory, with everything appended to them, and go into the file at Finish,
-// at the element's close offset (CUtf16Output moves what follows): the file
-// holds exactly the bytes of the whole document saved at the end.
+// A walk may still append to an element that is written and closed (an
+// element it held on to while later ones went out). Those late children are
+// held in memory, with everything appended to them, and go into the file at
+// Finish, at the element's close offset (CUtf16Output moves what follows):
+// the file holds exactly the bytes of the whole document saved at the end.
 //
 // The bytes are those of pugixml's save of such a document as UTF-16LE with
 // byte-order mark, raw, unescaped: the declaration, `<a/>` for an element
@@ -23,7 +26,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
+#include <map>
 #include <memory>
+#include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -32,8 +39,10 @@
 
 class CStreamedOutput : public COutputTree {
 public:
-    // A null path: nothing is written (a walk that only looks).
-    explicit CStreamedOutput(const char* path);
+    // A null path: nothing is written (a walk that only looks). The pending
+    // part is written when it has writeAfter elements, up to the last
+    // `recent` appended (tests make both small).
+    explicit CStreamedOutput(const char* path, std::size_t writeAfter = 4096, std::uint64_t recent = 256);
     ~CStreamedOutput() override;
     CStreamedOutput(const CStreamedOutput&) = delete;
     CStreamedOutput& operator=(const CStreamedOutput&) = delete;
@@ -42,43 +51,81 @@ public:
     OutNode AppendElement(const OutNode& parent, const char* name, const OutAttributes& attributes) override;
     OutNode AppendTextElement(const OutNode& parent, const char* name, const char* text) override;
     OutNode FirstTopLevel(const char* name) override;
+    void Settle(OutNode& node) override;
 
-    // Closes every open element, puts the late children in place and closes
-    // the file. Every handle must be gone first.
+    // Writes the rest, puts the late children in place and closes the file.
     void Finish();
 
 private:
     struct Element : OutElement {
-        enum State : std::uint8_t { kStartTag, kOpen, kClosed, kHeld };
-        State state = kHeld;
-        bool closedEmpty = false;
-        std::size_t depth = 0;            // open: its place in m_path
-        std::uint64_t closeOffset = 0;    // closed
-        // Held elements, and closed ones with late children: the children.
+        // Pending: in memory, to be written. Start tag, open: on the path of
+        // open elements. Closed: written. Held: a late child, or in one.
+        enum State : std::uint8_t { kPending, kStartTag, kOpen, kClosed, kHeld };
+        State state = kPending;
+        std::uint64_t at = 0;   // open: its place in m_path; closed: its mark
+        std::uint64_t number = 0;  // order of appending
+        const char* text = nullptr;  // the text it holds, if any
+        OutAttributes attributes;
+        // Children not yet written (pending or held), in order.
         Element* firstChild = nullptr;
         Element* lastChild = nullptr;
-        Element* next = nullptr;          // the next held sibling, or the next free record
-        const char* text = nullptr;       // held: the text it holds, if any
-        OutAttributes attributes;         // held: written at Finish
+        Element* next = nullptr;  // the next such sibling, or the next free record
+    };
+    // A closed element that was given late children.
+    struct LateChildren {
+        const OutNames* names;
+        Element* firstChild = nullptr;
+        Element* lastChild = nullptr;
+    };
+    // Copies of texts: chunks that are freed together.
+    class TextStore {
+    public:
+        const char* Copy(const char* text);
+        void Clear();
+
+    private:
+        std::vector<std::unique_ptr<char[]>> m_chunks;
+        std::size_t m_used = 0;
+        std::size_t m_size = 0;
     };
 
     void Released(OutElement* element) noexcept override;
-    Element* NewElement(Element* parent, const char* name);
-    // Opens a new element under an open parent, ending the elements below it.
-    Element* OpenUnder(Element* parent, const char* name, const OutAttributes& attributes);
-    // Appends a held element to a held or closed parent.
-    Element* HoldUnder(Element* parent, const char* name, const OutAttributes& attributes);
-    void CloseOpen(std::size_t depth);
-    void WriteStartTag(const char* name, const OutAttributes& attributes);
-    const char* Keep(const char* text);
+    const OutNames* Names(const char* name, const char* parentName);
+    Element* NewElement(const OutNames* names);
+    OutNode Append(const OutNode& parent, const char* name, const OutAttributes& attributes, const char* text);
+    // Writes the pending part in document order up to the first element
+    // numbered from `recent` on (all of it at Finish).
+    void WritePending(std::uint64_t recent);
+    void CloseTop();
+    // The texts of what stays pending move to a fresh store.
+    void KeepPendingTexts();
     void Render(const Element* element, std::string& bytes) const;
 
     CUtf16Output m_out;
+    OutNames m_documentNames;
     Element m_document;
-    std::vector<Element*> m_path;     // open elements, the document first; each holds a reference
-    std::vector<Element*> m_spliced;  // closed elements with late children; each holds a reference
-    std::vector<std::pair<const char*, Element*>> m_firstTopLevel;
+    std::vector<Element*> m_path;  // open elements, the document first
+    std::size_t m_pathWithPending = 0;  // how many of them have pending children
+    const std::size_t m_writeAfter;
+    const std::uint64_t m_recent;
+    std::size_t m_pending = 0;
+    std::size_t m_writeAt;
+    std::uint64_t m_appended = 0;
+    std::map<std::uint64_t, LateChildren> m_late;  // by mark
+    std::vector<std::pair<const char*, OutNode>> m_firstTopLevel;
+
+    struct PairHash {
+        std::size_t operator()(const std::pair<const char*, const char*>& key) const {
+            return std::hash<const void*>()(key.first) * 31 + std::hash<const void*>()(key.second);
+        }
+    };
+    std::unordered_map<std::pair<const char*, const char*>, const OutNames*, PairHash> m_namesIndex;
+    std::deque<OutNames> m_names;
+    const OutNames* m_lastNames = nullptr;
+
     std::vector<std::unique_ptr<Element[]>> m_blocks;
     Element* m_free = nullptr;
-    std::vector<std::unique_ptr<char[]>> m_kept;  // texts of held elements
+    TextStore m_texts[2];  // of pending elements: the current one, and the next
+    int m_currentTexts = 0;
+    TextStore m_heldTexts;
 };

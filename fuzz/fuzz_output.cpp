@@ -1,12 +1,13 @@
 // The library's streamed output against the oracle: each input converted in
-// both directions by the library, and walked again into a whole pugixml
-// document saved at the end (tests/support/ReferenceOutput.h). Every byte of
-// the output must be the same.
+// both directions by the library, walked again into an output that writes
+// after every few elements, and walked into a whole pugixml document saved at
+// the end (tests/support/ReferenceOutput.h). Every byte must be the same.
 #include <algorithm>
 #include <cstdint>
 #include <string>
 
 #include "converter/InputDocument.h"
+#include "converter/StreamedOutput.h"
 #include "exports/SettingsState.h"
 #include "exports/XmlTlvConverter.h"
 #include "fuzz/FuzzSupport.h"
@@ -17,18 +18,32 @@
 namespace {
 const char kTimeField[] = "date_time_value";
 
-std::string Reference(const std::string& input, const std::string& output, bool toDevice, bool option) {
-    pugi::xml_document document;
-    LoadInput(document, input.c_str(), pugi::encoding_auto);
+void Walk(const pugi::xml_document& document, COutputTree& output, bool toDevice, bool option) {
     const CDictionary& dictionary = CDictionary::Shared();
-    CReferenceOutput reference;
     if (toDevice) {
         std::int32_t operationClass = -1;
-        CCustToDeviceWalk(dictionary, reference, operationClass).Run(document);
+        CCustToDeviceWalk(dictionary, output, operationClass).Run(document);
     } else {
-        CDeviceToCustWalk(dictionary, reference, option, g_enableDefaultNamespace).Run(document);
+        CDeviceToCustWalk(dictionary, output, option, g_enableDefaultNamespace).Run(document);
     }
+}
+
+std::string Reference(const pugi::xml_document& document, const std::string& output, bool toDevice, bool option) {
+    CReferenceOutput reference;
+    Walk(document, reference, toDevice, option);
     reference.Save(output.c_str());
+    return fuzz::ReadWholeFile(output);
+}
+
+// The library's output with a pending part of a few elements, so that small
+// inputs write early and give elements late children.
+std::string Streamed(const pugi::xml_document& document, const std::string& output, bool toDevice, bool option,
+                     std::size_t writeAfter, std::uint64_t recent) {
+    {
+        CStreamedOutput streamed(output.c_str(), writeAfter, recent);
+        Walk(document, streamed, toDevice, option);
+        streamed.Finish();
+    }
     return fuzz::ReadWholeFile(output);
 }
 }  // namespace
@@ -40,12 +55,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string input = fuzz::WriteScratchFile("in.xml", data, size);
     const bool option = (size & 1) != 0;
     g_enableDefaultNamespace = (size & 2) != 0;
+    pugi::xml_document document;
+    LoadInput(document, input.c_str(), pugi::encoding_auto);
     for (bool toDevice : {true, false}) {
-        const std::string streamed = folder + "/streamed.xml";
+        const std::string whole = Reference(document, folder + "/whole.xml", toDevice, option);
+        // As the library writes it, and with a small pending part.
         g_converter.m_operationClass = -1;
-        if (toDevice) g_converter.ConvertCustToZK8(input.c_str(), streamed.c_str());
-        else g_converter.ConvertZK8ToCust(input.c_str(), streamed.c_str(), option, g_enableDefaultNamespace);
-        if (fuzz::ReadWholeFile(streamed) != Reference(input, folder + "/whole.xml", toDevice, option)) {
+        const std::string library = folder + "/library.xml";
+        if (toDevice) g_converter.ConvertCustToZK8(input.c_str(), library.c_str());
+        else g_converter.ConvertZK8ToCust(input.c_str(), library.c_str(), option, g_enableDefaultNamespace);
+        if (fuzz::ReadWholeFile(library) != whole ||
+            Streamed(document, folder + "/streamed.xml", toDevice, option, 1 + size % 7, size % 3) != whole) {
             fuzz::Fail(toDevice ? "streamed device output differs" : "streamed customer output differs");
         }
     }

@@ -29,7 +29,7 @@ CDeviceToCustWalk::CDeviceToCustWalk(const CDictionary& dictionary, COutputTree&
       m_createNil(createNil),
       m_defaultNamespace(defaultNamespace),
       m_observer(dictionary, observer),
-      m_cursor(dictionary, false) {}
+      m_cursor(dictionary, output, false) {}
 
 void CDeviceToCustWalk::Run(const pugi::xml_document& input) {
     struct Walker : pugi::xml_tree_walker {

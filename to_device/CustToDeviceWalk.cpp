@@ -27,7 +27,7 @@ CCustToDeviceWalk::CCustToDeviceWalk(const CDictionary& dictionary, COutputTree&
       m_output(output),
       m_operationClass(operationClass),
       m_observer(dictionary, observer),
-      m_cursor(dictionary, true) {}
+      m_cursor(dictionary, output, true) {}
 
 void CCustToDeviceWalk::Run(const pugi::xml_document& input) {
     struct Walker : pugi::xml_tree_walker {

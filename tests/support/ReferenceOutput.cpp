@@ -4,7 +4,8 @@ CReferenceOutput::CReferenceOutput() {
     pugi::xml_node declaration = m_document.append_child(pugi::node_declaration);
     declaration.append_attribute("version").set_value("1.0");
     declaration.append_attribute("encoding").set_value("UTF-16");
-    m_documentElement.owner = this;
+    m_documentElement.ownNames = OutNames{"", "", this};
+    m_documentElement.names = &m_documentElement.ownNames;
     m_documentElement.refs = 1;
     m_documentElement.node = m_document;
 }
@@ -14,9 +15,8 @@ CReferenceOutput::~CReferenceOutput() = default;
 OutNode CReferenceOutput::Handle(pugi::xml_node node, const char* parentName) {
     if (!node) return OutNode();
     Element* element = new Element;
-    element->owner = this;
-    element->name = node.name();
-    element->parentName = parentName;
+    element->ownNames = OutNames{node.name(), parentName, this};
+    element->names = &element->ownNames;
     element->node = node;
     return OutNode(element);
 }
@@ -27,7 +27,7 @@ OutNode CReferenceOutput::Document() { return OutNode(&m_documentElement); }
 
 OutNode CReferenceOutput::AppendElement(const OutNode& parent, const char* name, const OutAttributes& attributes) {
     if (!parent) return OutNode();
-    pugi::xml_node node = static_cast<Element*>(parent.Get())->node.append_child(name);
+    pugi::xml_node node = static_cast<Element*>(parent.Element())->node.append_child(name);
     for (int i = 0; i < attributes.count; ++i) {
         node.append_attribute(attributes.names[i]).set_value(attributes.values[i]);
     }
@@ -36,7 +36,7 @@ OutNode CReferenceOutput::AppendElement(const OutNode& parent, const char* name,
 
 OutNode CReferenceOutput::AppendTextElement(const OutNode& parent, const char* name, const char* text) {
     if (!parent) return OutNode();
-    pugi::xml_node node = static_cast<Element*>(parent.Get())->node.append_child(name);
+    pugi::xml_node node = static_cast<Element*>(parent.Element())->node.append_child(name);
     node.append_child(pugi::node_pcdata).set_value(text);
     return Handle(node, parent.Name());
 }

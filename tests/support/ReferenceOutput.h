@@ -20,6 +20,7 @@ public:
 
 private:
     struct Element : OutElement {
+        OutNames ownNames;
         pugi::xml_node node;
     };
     OutNode Handle(pugi::xml_node node, const char* parentName);
