@@ -8,6 +8,8 @@
 //       figure 4: peak memory and time per MB, each run in a fresh process
 //   zk8bench --goals [--scratch DIR] [--sizes 10,50,100] [--runs 3]
 //       the goals against the strict floor: large files, 2000 single records
+//   zk8bench --singles [--scratch DIR] [--runs 3]
+//       the single-record goals alone (for a scratch folder on tmpfs)
 //   zk8bench --overlap [--scratch DIR] [--threads 8] [--calls 250] [--runs 5]
 //       figure 5: threads calling at once against the same calls one at a time
 //
@@ -284,6 +286,7 @@ int main(int argc, char** argv) {
     std::vector<Shape> shapes = {Shape::Mixed, Shape::Alternating, Shape::Deep, Shape::Unknown, Shape::OpenStack};
     bool memory = false;
     bool goals = false;
+    bool singlesOnly = false;
     bool overlap = false;
     int threads = 8;
     int calls = 250;
@@ -309,6 +312,9 @@ int main(int argc, char** argv) {
             memory = true;
         } else if (std::strcmp(argv[i], "--goals") == 0) {
             goals = true;
+        } else if (std::strcmp(argv[i], "--singles") == 0) {
+            goals = true;
+            singlesOnly = true;
         } else if (std::strcmp(argv[i], "--overlap") == 0) {
             overlap = true;
         } else if (std::strcmp(argv[i], "--threads") == 0 && i + 1 < argc) {
@@ -339,7 +345,7 @@ int main(int argc, char** argv) {
     if (overlap) {
         result = OverlapMain(threads, calls, runs > 0 ? runs : 5);
     } else if (goals) {
-        result = GoalsMain(self, sizes, runs > 0 ? runs : 3);
+        result = GoalsMain(self, singlesOnly ? std::vector<double>() : sizes, runs > 0 ? runs : 3);
     } else if (memory) {
         result = MemoryMain(self, sizes, shapes);
     } else {

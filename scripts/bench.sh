@@ -2,7 +2,9 @@
 # Builds the benchmark program (Release, in build-bench/) and measures what
 # BENCHMARKS.md reports: figures 1-3 with Google Benchmark, then figure 4
 # (peak memory and time per MB, every run in a fresh process), then the
-# goals against the strict floor, then figure 5 (threads calling at once).
+# goals against the strict floor (single records also on tmpfs), then figure 5
+# (threads calling at once). Figure 4's table is kept in build-bench/memory.txt
+# and drawn by scripts/plot-memory.py into docs/figures/.
 #
 # Usage: scripts/bench.sh [--scratch DIR] [--quick]
 #   --scratch DIR  where generated inputs and outputs go (default /tmp/zk8bench;
@@ -36,8 +38,14 @@ echo
 
 build-bench/bench/zk8bench --scratch "$scratch" --sizes "$sizes"
 echo
-build-bench/bench/zk8bench --memory --scratch "$scratch" --sizes "$memory_sizes"
+build-bench/bench/zk8bench --memory --scratch "$scratch" --sizes "$memory_sizes" | tee build-bench/memory.txt
+python3 scripts/plot-memory.py build-bench/memory.txt docs/figures
 echo
 build-bench/bench/zk8bench --goals --scratch "$scratch" --sizes "$goal_sizes"
 echo
+# The single records again where the file system costs least.
+if [ -d /dev/shm ]; then
+  build-bench/bench/zk8bench --singles --scratch /dev/shm/zk8bench
+  echo
+fi
 build-bench/bench/zk8bench --overlap --scratch "$scratch"
