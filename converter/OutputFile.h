@@ -18,8 +18,8 @@ struct OutputFailure {
 
 class COutputFile : public pugi::xml_writer {
 public:
-    // Opens the file for binary writing ("wb", or "w+b" to read it back);
-    // a file that does not open is noted.
+    // Opens the file for binary writing ("wb", or "r+b" to rewrite it in
+    // place); a file that does not open is noted.
     explicit COutputFile(const char* path, const char* mode = "wb");
     // Closes a file that Close did not; nothing is noted then (the call is
     // being abandoned).

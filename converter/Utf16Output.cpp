@@ -109,8 +109,7 @@ void CUtf16Output::Bytes(const std::string& bytes) {
 }
 
 void CUtf16Output::Open() {
-    // Read and write: insertions move what is written.
-    m_file.reset(new COutputFile(m_path, "w+b"));
+    m_file.reset(new COutputFile(m_path));
     m_holding = m_file->IsOpen() && !platform::IsRegularFile(m_file->Get());
 }
 
@@ -129,8 +128,10 @@ void CUtf16Output::FlushBuffer() {
 
 void CUtf16Output::Finish(const std::vector<Splice>& splices) {
     FlushBuffer();
-    m_finished = true;
-    if (m_path == nullptr) return;
+    if (m_path == nullptr) {
+        m_finished = true;
+        return;
+    }
     if (m_holding) {
         // Put together in memory, written in one go.
         std::string whole;
@@ -143,10 +144,17 @@ void CUtf16Output::Finish(const std::vector<Splice>& splices) {
         whole.append(m_held, from, std::string::npos);
         std::string().swap(m_held);
         m_file->write(whole.data(), whole.size());
+        m_file->Close();
     } else if (!splices.empty() && m_file->IsOpen()) {
-        ApplySplices(splices);
+        // Opened again to be read as well: the insertions move what is written.
+        m_file->Close();
+        m_file.reset(new COutputFile(m_path, "r+b"));
+        if (m_file->IsOpen()) ApplySplices(splices);
+        m_file->Close();
+    } else {
+        m_file->Close();
     }
-    m_file->Close();
+    m_finished = true;
 }
 
 // Every insertion makes the file longer: the bytes between two insertion

@@ -5,9 +5,9 @@
 // that could pass for a whole output.
 //
 // Bytes can be inserted behind what is written (Finish with splices): the
-// output then moves the bytes after each insertion point further back in the
-// file. A file that cannot be read back and moved (a pipe, a device) gets its
-// bytes held in memory until Finish.
+// file is then opened again to be read as well, and the bytes after each
+// insertion point move further back in it. A file that cannot be read back
+// and moved (a pipe, a device) gets its bytes held in memory until Finish.
 #pragma once
 
 #include <cstddef>
