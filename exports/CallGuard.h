@@ -15,6 +15,7 @@
 #include "converter/AllocationWatch.h"
 #include "converter/OutputFile.h"
 #include "platform/Platform.h"
+#include "runlog/ZkLogFile.h"
 
 constexpr int kResultOutOfMemory = -96;
 
@@ -36,6 +37,9 @@ int GuardedCall(const char* subject, Body body) noexcept {
     try {
         ForgetOutputFailures();
         CAllocationWatch watch;
+        // The call's run-log entries go out together at its end (before the
+        // entry of a failure, which the catch below writes).
+        const CLogBatch entries;
         return body();
     } catch (...) {
         return FailCall(subject);

@@ -74,39 +74,76 @@ void CLogFileBase::FormatEntry(const std::string& moduleName, int code, std::str
     message = line;
 }
 
+std::string CLogFileBase::FirstEntryLine() {
+    std::string firstEntry = kFirstEntryText;
+    FormatEntry(kFirstEntryModule, kFirstEntryCode, firstEntry);
+    return firstEntry;
+}
+
 bool CLogFileBase::WriteEntry(const std::string& path, const std::string& line) {
-    // Other programs may log into the same file. Holding its name from the
-    // open to the rotation keeps their entries whole, gives a new file one
-    // header, and lets one program at a time decide on a rotation and make
-    // it, so that no two rotations discard each other's save file.
-    platform::NameLock lock;
-    lock.Acquire(path.c_str());
-    m_runLogFile = std::fopen(path.c_str(), "ab+");
-    if (m_runLogFile == nullptr) return false;
-    // Without a stream buffer, finding the size is a seek and nothing else
-    // (a buffered stream opened for reading fills its buffer from the end of
-    // the file first), and every text goes straight to the file.
-    std::setvbuf(m_runLogFile, nullptr, _IONBF, 0);
+    return WriteEntries({LogEntry{path, line, FirstEntryLine(), m_maxSize}});
+}
 
-    bool written = true;
-    try {
-        if (FileSize(m_runLogFile) == 0) {
-            std::string firstEntry = kFirstEntryText;
-            FormatEntry(kFirstEntryModule, kFirstEntryCode, firstEntry);
-            written = WriteText(m_runLogFile, kRunLogHeader) &&
-                      WriteText(m_runLogFile, Rule(kRunLogRuleLength)) && WriteText(m_runLogFile, firstEntry);
+bool CLogFileBase::WriteEntries(const std::vector<LogEntry>& entries) {
+    bool all = true;
+    std::size_t next = 0;
+    while (next < entries.size()) {
+        const std::string path = entries[next].path;
+        // Other programs may log into the same file. Holding its name from the
+        // open to the rotation keeps their entries whole, gives a new file one
+        // header, and lets one program at a time decide on a rotation and make
+        // it, so that no two rotations discard each other's save file.
+        platform::NameLock lock;
+        lock.Acquire(path.c_str());
+        m_runLogFile = std::fopen(path.c_str(), "ab+");
+        if (m_runLogFile == nullptr) {
+            // The entries for this file are lost, as each would be alone.
+            while (next < entries.size() && entries[next].path == path) ++next;
+            all = false;
+            continue;
         }
-        written = written && WriteText(m_runLogFile, line + kLineEnd);
-    } catch (...) {
-        // Out of memory between open and close: no handle is left open.
-        std::fclose(m_runLogFile);
+        // Without a stream buffer, finding the size is a seek and nothing else
+        // (a buffered stream opened for reading fills its buffer from the end of
+        // the file first), and every text goes straight to the file.
+        std::setvbuf(m_runLogFile, nullptr, _IONBF, 0);
+        bool rotated = false;
+        bool written;
+        try {
+            written = AppendToOpen(entries, next, rotated);
+        } catch (...) {
+            // Out of memory between open and close: no handle is left open.
+            std::fclose(m_runLogFile);
+            m_runLogFile = nullptr;
+            throw;
+        }
+        // A rotation closed the file; the next entry takes the name again.
+        const bool closed = rotated ? CloseAndRotate(path) : std::fclose(m_runLogFile) == 0;
         m_runLogFile = nullptr;
-        throw;
+        all = all && written && closed;
     }
-    written = std::fflush(m_runLogFile) == 0 && written;
+    return all;
+}
 
-    const bool closed = CloseAndRotate(path);
-    return written && closed;
+bool CLogFileBase::AppendToOpen(const std::vector<LogEntry>& entries, std::size_t& next, bool& rotated) {
+    const std::string& path = entries[next].path;
+    bool written = true;
+    while (next < entries.size() && entries[next].path == path) {
+        const LogEntry& entry = entries[next++];
+        m_maxSize = entry.maxSize;
+        bool entryWritten = true;
+        if (FileSize(m_runLogFile) == 0) {
+            entryWritten = WriteText(m_runLogFile, kRunLogHeader) &&
+                           WriteText(m_runLogFile, Rule(kRunLogRuleLength)) && WriteText(m_runLogFile, entry.firstLine);
+        }
+        entryWritten = entryWritten && WriteText(m_runLogFile, entry.line + kLineEnd);
+        entryWritten = std::fflush(m_runLogFile) == 0 && entryWritten;
+        written = written && entryWritten;
+        if (std::ftell(m_runLogFile) >= static_cast<long>(m_maxSize)) {
+            rotated = true;
+            break;
+        }
+    }
+    return written;
 }
 
 bool CLogFileBase::CloseAndRotate(const std::string& path) {

@@ -15,6 +15,9 @@ public:
     CLogFileBase& operator=(const CLogFileBase&) = delete;
 
     bool WriteEntry(const std::string& path, const std::string& line) override;
+    bool WriteEntries(const std::vector<LogEntry>& entries) override;
+    std::string FirstEntryLine() override;
+    int MaxSize() const override { return m_maxSize; }
     bool WriteDeviceEntry(const std::string& path, const std::string& line) override;
     void FormatEntry(const std::string& moduleName, int code, std::string& message) override;
     int SetMaxSize(int bytes) override;
@@ -31,6 +34,9 @@ private:
     // Closes the open run log and, once it has reached the threshold, moves
     // it to its save name and leaves an empty run log in its place.
     bool CloseAndRotate(const std::string& path);
+    // Writes entries from `next` on while they name the open run log; stops
+    // after an entry that made it rotate. False when a write failed.
+    bool AppendToOpen(const std::vector<LogEntry>& entries, std::size_t& next, bool& rotated);
 
     std::FILE* m_runLogFile;
     std::FILE* m_deviceLogFile;

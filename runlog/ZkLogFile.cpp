@@ -21,6 +21,9 @@ private:
     platform::Lock& m_lock;
 };
 
+// Entries kept in a batch before it is written anyway.
+constexpr std::size_t kBatchLimit = 256;
+
 }  // namespace
 
 CZkLogFile::CZkLogFile() : m_logFile(new CLogFileBase()), m_level(1) {}
@@ -46,7 +49,32 @@ bool CZkLogFile::Log(const std::string& moduleName, int level, int code, const s
 
     if (m_logFile == nullptr) return false;
     m_logFile->FormatEntry(moduleName, code, message);
-    return m_logFile->WriteEntry(folder + platform::kPathSeparator + g_logFileName, message);
+    std::string path = folder + platform::kPathSeparator + g_logFileName;
+    if (m_batchDepth == 0) return m_logFile->WriteEntry(path, message);
+    m_batch.push_back(LogEntry{std::move(path), std::move(message), m_logFile->FirstEntryLine(), m_logFile->MaxSize()});
+    return m_batch.size() < kBatchLimit || WriteBatch();
+}
+
+void CZkLogFile::BeginBatch() {
+    LockScope scope(m_lock);
+    ++m_batchDepth;
+}
+
+void CZkLogFile::EndBatch() noexcept {
+    LockScope scope(m_lock);
+    if (--m_batchDepth > 0 || m_batch.empty()) return;
+    try {
+        WriteBatch();
+    } catch (...) {
+        // Out of memory while writing: what is left of the batch is lost.
+    }
+    m_batch.clear();
+}
+
+bool CZkLogFile::WriteBatch() {
+    std::vector<LogEntry> entries;
+    entries.swap(m_batch);
+    return m_logFile != nullptr && m_logFile->WriteEntries(entries);
 }
 
 CZkLogFile& GetLogger() {

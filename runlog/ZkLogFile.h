@@ -2,10 +2,11 @@
 #pragma once
 
 #include <string>
+#include <vector>
+
+#include "runlog/LogFile.h"
 
 #include "platform/Platform.h"
-
-class CLogFile;
 
 // Name every entry of this library carries as its module name.
 extern const std::string g_moduleName;
@@ -20,9 +21,18 @@ public:
     CZkLogFile& operator=(const CZkLogFile&) = delete;
 
     // Writes one entry into folder/Runlog.log when level <= the configured
-    // level. True when the entry was written and the file closed.
+    // level. True when the entry was written and the file closed (in a
+    // batch: when it was kept).
     bool Log(const std::string& moduleName, int level, int code, const std::string& text,
              const std::string& folder);
+
+    // While a batch is open, entries are kept, each as it was made (its time,
+    // its rotation size), and written together when the batch closes or when
+    // many have gathered: an export's entries with one open and one lock of
+    // the run log instead of one each. The file's bytes are those the entries
+    // written one by one would give.
+    void BeginBatch();
+    void EndBatch() noexcept;
 
     // Re-reads the level and the rotation size from Interface.ini.
     void RefreshSettings(const std::string& folder);
@@ -30,7 +40,11 @@ public:
     int Level() const { return m_level; }
 
 private:
+    bool WriteBatch();
+
     CLogFile* m_logFile;
+    std::vector<LogEntry> m_batch;
+    int m_batchDepth = 0;
     platform::Lock m_lock;
     int m_level;
 
@@ -51,6 +65,15 @@ private:
 
 // The one logger, created on first use.
 CZkLogFile& GetLogger();
+
+// Holds a batch of the logger open for one scope.
+class CLogBatch {
+public:
+    CLogBatch() { GetLogger().BeginBatch(); }
+    ~CLogBatch() { GetLogger().EndBatch(); }
+    CLogBatch(const CLogBatch&) = delete;
+    CLogBatch& operator=(const CLogBatch&) = delete;
+};
 
 // Catalogue text of a message code.
 std::string GetMessageText(int code);
