@@ -4,10 +4,14 @@
 
 #include <pugixml.hpp>
 
-// Loads a conversion input with the walks' parse options. A parse error is
-// no failure (the tree read so far is converted); running out of memory is,
-// and throws std::bad_alloc.
-void LoadInput(pugi::xml_document& input, const char* path, pugi::xml_encoding encoding);
+class CInputBytes;
+
+// Loads a conversion input with the walks' parse options: from its bytes in
+// memory where they are held (parsed in place, handed over to the document),
+// else from the file. A parse error is no failure (the tree read so far is
+// converted); running out of memory is, and throws std::bad_alloc.
+void LoadInput(pugi::xml_document& input, const char* path, pugi::xml_encoding encoding,
+               CInputBytes* bytes = nullptr);
 
 // Text of an input node: the value of its first child, empty when it has no
 // child or its first child is an element. Points into the input document.

@@ -2,6 +2,8 @@
 // then the encoding named in the XML declaration.
 #include "encoding/Utf8ToUtf16Converter.h"
 
+#include "encoding/InputBytes.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -43,21 +45,6 @@ bool Contains(const char* begin, const char* end, const char* needle) {
     return false;
 }
 
-// Owns the open input file so that every return closes it.
-class InputFile {
-public:
-    explicit InputFile(const char* path) : m_file(path ? std::fopen(path, "rb") : nullptr) {}
-    ~InputFile() {
-        if (m_file != nullptr) std::fclose(m_file);
-    }
-    InputFile(const InputFile&) = delete;
-    InputFile& operator=(const InputFile&) = delete;
-    std::FILE* Get() const { return m_file; }
-
-private:
-    std::FILE* m_file;
-};
-
 enum class Declaration { kNotFound, kNoEncoding, kUtf8, kUtf16, kUnquoted };
 
 // Looks at one NUL-terminated, lowered chunk. The declaration runs from the
@@ -83,21 +70,19 @@ Declaration ExamineChunk(const char* lowered) {
 
 }  // namespace
 
-int CUtf8ToUtf16Converter::DetectEncoding(const char* path) {
+int CUtf8ToUtf16Converter::DetectEncoding(const char* path, const CInputBytes* bytes) {
     m_encoding = kUndetermined;
     m_needsByteOrderMark = 0;
 
-    InputFile input(path);
-    std::FILE* file = input.Get();
-    if (file == nullptr) return -99;
+    CInputReader input(path, bytes);
+    if (!input.IsOpen()) return -99;
 
-    if (std::fseek(file, 0, SEEK_END) != 0) return -99;
-    const long size = std::ftell(file);
-    if (size <= 0 || std::fseek(file, 0, SEEK_SET) != 0) return -99;
+    const long size = input.Size();
+    if (size <= 0) return -99;
 
     unsigned char head[3];
     const std::size_t headLength = size < 3 ? static_cast<std::size_t>(size) : 3;
-    if (std::fread(head, 1, headLength, file) != headLength) return -99;
+    if (input.Read(head, headLength) != headLength) return -99;
 
     bool markFound = false;
     for (const ByteOrderMark* row = g_byteOrderMarks; row->bytes != nullptr; ++row) {
@@ -116,13 +101,13 @@ int CUtf8ToUtf16Converter::DetectEncoding(const char* path) {
 
     // Each chunk is searched on its own as a NUL-terminated string: a NUL
     // byte ends the searched text, and nothing carries over to the next chunk.
-    if (std::fseek(file, 0, SEEK_SET) != 0) return -94;
+    if (!input.Rewind()) return -94;
     char chunk[kChunkSize + 1];
     long remaining = size;
     while (remaining > 0) {
         const std::size_t length =
             remaining < static_cast<long>(kChunkSize) ? static_cast<std::size_t>(remaining) : kChunkSize;
-        if (std::fread(chunk, 1, length, file) != length) return -94;
+        if (input.Read(chunk, length) != length) return -94;
         chunk[length] = '\0';
         LowerAscii(chunk);
 
@@ -149,7 +134,7 @@ int CUtf8ToUtf16Converter::DetectEncoding(const char* path) {
         }
 
         remaining -= static_cast<long>(length);
-        if (std::feof(file)) break;
+        if (input.AtEnd()) break;
     }
     return markFound ? 0 : -98;
 }

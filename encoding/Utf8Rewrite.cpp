@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "encoding/InputBytes.h"
 #include "platform/Platform.h"
 #include "settings/Folders.h"
 
@@ -142,11 +143,11 @@ private:
 
 }  // namespace
 
-int CUtf8ToUtf16Converter::ConvertToUtf16(const char* inputPath, char* pathBuffer) {
+int CUtf8ToUtf16Converter::ConvertToUtf16(const char* inputPath, char* pathBuffer, const CInputBytes* bytes) {
     char tempPath[kPathBufferSize];
     const bool firstPathFits = FirstTempPath(tempPath, sizeof tempPath);
 
-    const int detected = DetectEncoding(inputPath);
+    const int detected = DetectEncoding(inputPath, bytes);
     if (detected == -93) return -93;
     if (m_encoding == kUtf16) return 99;
     if (detected == -99 || detected == -94 || detected == -98) return detected;
@@ -172,20 +173,19 @@ int CUtf8ToUtf16Converter::ConvertToUtf16(const char* inputPath, char* pathBuffe
 
     std::setvbuf(output.Get(), outputBuffer.get(), _IOFBF, kOutputBufferSize);
 
-    File input;
-    if (!input.Open(inputPath, "rb")) return -95;
+    CInputReader input(inputPath, bytes);
+    if (!input.IsOpen()) return -95;
     // Reading ahead is invisible to the caller and saves a system call for
     // most chunks.
-    std::setvbuf(input.Get(), nullptr, _IOFBF, kInputBufferSize);
+    input.SetBuffer(kInputBufferSize);
 
     if (m_needsByteOrderMark == 1) {
         static const unsigned char kMark[] = {0xFF, 0xFE};
         std::fwrite(kMark, 1, sizeof kMark, output.Get());
     }
 
-    if (std::fseek(input.Get(), 0, SEEK_END) != 0) return -94;
-    long remaining = std::ftell(input.Get());
-    if (remaining < 0 || std::fseek(input.Get(), 0, SEEK_SET) != 0) return -94;
+    long remaining = input.Size();
+    if (remaining < 0) return -94;
 
     // Buffers live for the whole pass. Only the bytes and units counted for
     // the current chunk are ever read back, so they need no clearing.
@@ -206,7 +206,7 @@ int CUtf8ToUtf16Converter::ConvertToUtf16(const char* inputPath, char* pathBuffe
 
         // The text is the carry followed by the chunk.
         std::memcpy(text, carry, carryLength);
-        if (std::fread(text + carryLength, 1, chunk, input.Get()) != chunk) return -94;
+        if (input.Read(text + carryLength, chunk) != chunk) return -94;
         std::size_t length = carryLength + chunk;
         carryLength = 0;
 

@@ -6,13 +6,16 @@
 
 #include "platform/Platform.h"
 
+class CInputBytes;
+
 class CUtf8ToUtf16Converter {
 public:
     enum : std::uint8_t { kUndetermined = 99, kUtf8 = 8, kUtf16 = 16 };
 
     // 0 classified; -99 unreadable or empty; -94 short read; -98 neither
-    // encoding; -93 encoding named without quotes.
-    int DetectEncoding(const char* path);
+    // encoding; -93 encoding named without quotes. Reads the input's bytes
+    // where they are held, else the file.
+    int DetectEncoding(const char* path, const CInputBytes* bytes = nullptr);
 
     // 0 rewritten (pathBuffer now names Temp.xml); 99 already UTF-16; or a
     // negative code. pathBuffer holds 260 bytes.
@@ -21,7 +24,7 @@ public:
     // The rewrite holds its name (platform::NameLock) from before the file
     // is emptied until ReleaseTempXml or the end of this object, so that
     // whoever reads it back in between reads this rewrite, whole.
-    int ConvertToUtf16(const char* inputPath, char* pathBuffer);
+    int ConvertToUtf16(const char* inputPath, char* pathBuffer, const CInputBytes* bytes = nullptr);
     void ReleaseTempXml() { m_tempXmlLock.Release(); }
 
     // After a rewrite (result 0): true when Temp.xml holds every character of

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "converter/InputDocument.h"
+#include "encoding/InputBytes.h"
 #include "encoding/Utf8ToUtf16Converter.h"
 #include "exports/SettingsState.h"
 #include "exports/WorkingDirectory.h"
@@ -19,7 +20,10 @@ void Log(int level, int code, const char* text = "") {
     GetLogger().Log(g_moduleName, level, code, text, g_workingDirectory);
 }
 
-bool InputOpens(const char* path) {
+// Reads the input once for the detection, the rewrite and the parse; where
+// it cannot be read whole, each reads the file. False when it does not open.
+bool ReadInput(const char* path, CInputBytes& bytes) {
+    if (bytes.Load(path)) return true;
     std::FILE* file = platform::OpenFile(path, "rb");
     if (file == nullptr) return false;
     std::fclose(file);
@@ -30,13 +34,13 @@ bool InputOpens(const char* path) {
 // conversion may go on; otherwise `result` holds the code to return.
 // `inputAsUtf8` tells that a rewrite kept every character of the input, so
 // that the input itself, read as UTF-8, stands for Temp.xml.
-bool Normalise(CUtf8ToUtf16Converter& converter, const char* inputPath, char* pathBuffer, int& result,
-               bool& inputAsUtf8) {
+bool Normalise(CUtf8ToUtf16Converter& converter, const char* inputPath, const CInputBytes& bytes, char* pathBuffer,
+               int& result, bool& inputAsUtf8) {
     std::strncpy(pathBuffer, inputPath, kPathBufferSize - 1);
     pathBuffer[kPathBufferSize - 1] = '\0';
     Log(kProgress, 32301, "Start of Utf8ToUtf16 conversion");
 
-    result = converter.ConvertToUtf16(inputPath, pathBuffer);
+    result = converter.ConvertToUtf16(inputPath, pathBuffer, &bytes);
     inputAsUtf8 = result == 0 && converter.RewriteKeptEveryCharacter();
     switch (result) {
         case 0: Log(kProgress, 32005); return true;
@@ -53,7 +57,8 @@ bool Normalise(CUtf8ToUtf16Converter& converter, const char* inputPath, char* pa
 }  // namespace
 
 int RunZK8ToCust(const char* inputPath, const char* outputPath, std::uint8_t option) {
-    if (!InputOpens(inputPath)) {
+    CInputBytes bytes;
+    if (!ReadInput(inputPath, bytes)) {
         Log(kOutcome, 32000);
         return -1;
     }
@@ -61,7 +66,7 @@ int RunZK8ToCust(const char* inputPath, const char* outputPath, std::uint8_t opt
     char pathBuffer[kPathBufferSize] = {};
     int result = 0;
     bool inputAsUtf8 = false;
-    if (!Normalise(converter, inputPath, pathBuffer, result, inputAsUtf8)) return result;
+    if (!Normalise(converter, inputPath, bytes, pathBuffer, result, inputAsUtf8)) return result;
 
     // After a rewrite the engine reads Temp.xml, else the caller's file
     // (named by the caller's own string, so that no length limit applies).
@@ -69,22 +74,26 @@ int RunZK8ToCust(const char* inputPath, const char* outputPath, std::uint8_t opt
     // UTF-8 is the same document, at half the bytes and without decoding.
     if (inputAsUtf8) {
         converter.ReleaseTempXml();
-        g_converter.ConvertZK8ToCust(inputPath, outputPath, option != 0, g_enableDefaultNamespace, pugi::encoding_utf8);
+        g_converter.ConvertZK8ToCust(inputPath, outputPath, option != 0, g_enableDefaultNamespace, pugi::encoding_utf8,
+                                     &bytes);
     } else if (result == 0) {
         // Temp.xml is read while the rewrite still holds it: another
         // program's rewrite waits until this one has been loaded.
+        CInputBytes().Swap(bytes);
         pugi::xml_document input;
         LoadInput(input, pathBuffer, pugi::encoding_auto);
         converter.ReleaseTempXml();
         g_converter.ConvertLoadedZK8ToCust(input, outputPath, option != 0, g_enableDefaultNamespace);
     } else {
-        g_converter.ConvertZK8ToCust(inputPath, outputPath, option != 0, g_enableDefaultNamespace);
+        g_converter.ConvertZK8ToCust(inputPath, outputPath, option != 0, g_enableDefaultNamespace,
+                                     pugi::encoding_auto, &bytes);
     }
     return 0;
 }
 
 int RunCustToZK8(const char* inputPath, const char* outputPath, std::uint8_t option) {
-    if (!InputOpens(inputPath)) {
+    CInputBytes bytes;
+    if (!ReadInput(inputPath, bytes)) {
         Log(kOutcome, 220001);
         return -1;
     }
@@ -92,11 +101,11 @@ int RunCustToZK8(const char* inputPath, const char* outputPath, std::uint8_t opt
     char pathBuffer[kPathBufferSize] = {};
     int result = 0;
     bool inputAsUtf8 = false;
-    if (!Normalise(converter, inputPath, pathBuffer, result, inputAsUtf8)) return result;
+    if (!Normalise(converter, inputPath, bytes, pathBuffer, result, inputAsUtf8)) return result;
 
     // This direction's engine reads the caller's file even after a rewrite.
     converter.ReleaseTempXml();
-    g_converter.ConvertCustToZK8(inputPath, outputPath);
+    g_converter.ConvertCustToZK8(inputPath, outputPath, &bytes);
 
     if (option == 1) {
         Log(kOutcome, 32013);

@@ -22,9 +22,9 @@ int CXmlTlvConverter::WriteTagList(const char* path) const {
     return 0;
 }
 
-int CXmlTlvConverter::ConvertCustToZK8(const char* inputPath, const char* outputPath) {
+int CXmlTlvConverter::ConvertCustToZK8(const char* inputPath, const char* outputPath, CInputBytes* bytes) {
     pugi::xml_document input;
-    LoadInput(input, inputPath, pugi::encoding_auto);
+    LoadInput(input, inputPath, pugi::encoding_auto, bytes);
     const CDictionary& dictionary = Dictionary();
     CStreamedOutput output(outputPath);
     {
@@ -36,9 +36,10 @@ int CXmlTlvConverter::ConvertCustToZK8(const char* inputPath, const char* output
 }
 
 int CXmlTlvConverter::ConvertZK8ToCust(const char* inputPath, const char* outputPath, bool createNil,
-                                       bool defaultNamespace, pugi::xml_encoding inputEncoding) {
+                                       bool defaultNamespace, pugi::xml_encoding inputEncoding,
+                                       CInputBytes* bytes) {
     pugi::xml_document input;
-    LoadInput(input, inputPath, inputEncoding);
+    LoadInput(input, inputPath, inputEncoding, bytes);
     return ConvertLoadedZK8ToCust(input, outputPath, createNil, defaultNamespace);
 }
 

@@ -11,14 +11,17 @@
 
 #include "dictionary/Dictionary.h"
 
+class CInputBytes;
+
 class CXmlTlvConverter {
 public:
-    // Customer XML to device XML.
-    int ConvertCustToZK8(const char* inputPath, const char* outputPath);
+    // Customer XML to device XML. The input is parsed from its bytes where
+    // the caller holds them (LoadInput), else read from the file.
+    int ConvertCustToZK8(const char* inputPath, const char* outputPath, CInputBytes* bytes = nullptr);
     // Device XML to customer XML and its status file. The input's encoding
     // is found from its bytes unless the caller knows it.
     int ConvertZK8ToCust(const char* inputPath, const char* outputPath, bool createNil, bool defaultNamespace,
-                         pugi::xml_encoding inputEncoding = pugi::encoding_auto);
+                         pugi::xml_encoding inputEncoding = pugi::encoding_auto, CInputBytes* bytes = nullptr);
     // The same for an input the caller has loaded (LoadInput).
     int ConvertLoadedZK8ToCust(const pugi::xml_document& input, const char* outputPath, bool createNil,
                                bool defaultNamespace);

@@ -4,6 +4,7 @@
 // must read as the same document as Temp.xml.
 #include <cstring>
 
+#include "encoding/InputBytes.h"
 #include "encoding/Utf8ToUtf16Converter.h"
 #include "fuzz/FuzzSupport.h"
 #include "settings/Folders.h"
@@ -84,7 +85,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     char pathBuffer[kPathBufferSize] = {};
     std::strncpy(pathBuffer, input.c_str(), sizeof pathBuffer - 1);
     CUtf8ToUtf16Converter converter;
-    const int result = converter.ConvertToUtf16(input.c_str(), pathBuffer);
+    // Every other input is read from its bytes in memory, as the exports read
+    // it, the others from the file: both must match the model.
+    CInputBytes held;
+    if ((size & 4) != 0 && !held.Load(input.c_str())) fuzz::Fail("the input cannot be read whole");
+    const int result = converter.ConvertToUtf16(input.c_str(), pathBuffer, &held);
 
     const Detection expected = Detect(bytes);
     if (result != (expected.result != -93 && expected.encoding == 16 ? 99 : expected.result)) fuzz::Fail("result differs from the model");

@@ -127,18 +127,25 @@ bool CLogFileBase::WriteEntries(const std::vector<LogEntry>& entries) {
 bool CLogFileBase::AppendToOpen(const std::vector<LogEntry>& entries, std::size_t& next, bool& rotated) {
     const std::string& path = entries[next].path;
     bool written = true;
+    // The size is found once; then what is written adds to it (nothing else
+    // writes the file while its name is held).
+    long size = FileSize(m_runLogFile);
+    auto write = [&](const std::string& text) {
+        const bool whole = WriteText(m_runLogFile, text);
+        size = whole && size >= 0 ? size + static_cast<long>(text.size()) : std::ftell(m_runLogFile);
+        return whole;
+    };
     while (next < entries.size() && entries[next].path == path) {
         const LogEntry& entry = entries[next++];
         m_maxSize = entry.maxSize;
         bool entryWritten = true;
-        if (FileSize(m_runLogFile) == 0) {
-            entryWritten = WriteText(m_runLogFile, kRunLogHeader) &&
-                           WriteText(m_runLogFile, Rule(kRunLogRuleLength)) && WriteText(m_runLogFile, entry.firstLine);
+        if (size == 0) {
+            entryWritten = write(kRunLogHeader) && write(Rule(kRunLogRuleLength)) && write(entry.firstLine);
         }
-        entryWritten = entryWritten && WriteText(m_runLogFile, entry.line + kLineEnd);
+        entryWritten = entryWritten && write(entry.line + kLineEnd);
         entryWritten = std::fflush(m_runLogFile) == 0 && entryWritten;
         written = written && entryWritten;
-        if (std::ftell(m_runLogFile) >= static_cast<long>(m_maxSize)) {
+        if (size >= static_cast<long>(m_maxSize)) {
             rotated = true;
             break;
         }

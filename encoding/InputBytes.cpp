@@ -1,0 +1,91 @@
+#include "encoding/InputBytes.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include <pugixml.hpp>
+
+#include "platform/Platform.h"
+
+CInputBytes::~CInputBytes() {
+    if (m_data != nullptr) pugi::get_memory_deallocation_function()(m_data);
+}
+
+bool CInputBytes::Load(const char* path) {
+    std::FILE* file = platform::OpenFile(path, "rb");
+    if (file == nullptr) return false;
+    long size = -1;
+    if (std::fseek(file, 0, SEEK_END) == 0) size = std::ftell(file);
+    char* data = nullptr;
+    if (size >= 0 && std::fseek(file, 0, SEEK_SET) == 0) {
+        // One byte more, so that an empty file holds a block too.
+        data = static_cast<char*>(pugi::get_memory_allocation_function()(static_cast<std::size_t>(size) + 1));
+    }
+    if (data != nullptr && std::fread(data, 1, static_cast<std::size_t>(size), file) != static_cast<std::size_t>(size)) {
+        pugi::get_memory_deallocation_function()(data);
+        data = nullptr;
+    }
+    std::fclose(file);
+    if (data == nullptr) return false;
+    m_data = data;
+    m_size = static_cast<std::size_t>(size);
+    return true;
+}
+
+char* CInputBytes::Release() {
+    char* data = m_data;
+    m_data = nullptr;
+    return data;
+}
+
+CInputReader::CInputReader(const char* path, const CInputBytes* bytes) {
+    if (bytes != nullptr && bytes->Held()) {
+        m_bytes = bytes;
+    } else if (path != nullptr) {
+        m_file = std::fopen(path, "rb");
+    }
+}
+
+void CInputReader::SetBuffer(std::size_t size) {
+    if (m_file != nullptr) std::setvbuf(m_file, nullptr, _IOFBF, size);
+}
+
+long CInputReader::Size() {
+    if (m_bytes != nullptr) {
+        m_position = 0;
+        return static_cast<long>(m_bytes->Size());
+    }
+    if (m_file == nullptr || std::fseek(m_file, 0, SEEK_END) != 0) return -1;
+    const long size = std::ftell(m_file);
+    return size >= 0 && std::fseek(m_file, 0, SEEK_SET) == 0 ? size : -1;
+}
+
+bool CInputReader::Rewind() {
+    if (m_bytes != nullptr) {
+        m_position = 0;
+        m_atEnd = false;
+        return true;
+    }
+    return m_file != nullptr && std::fseek(m_file, 0, SEEK_SET) == 0;
+}
+
+std::size_t CInputReader::Read(void* out, std::size_t count) {
+    if (m_bytes == nullptr) return m_file != nullptr ? std::fread(out, 1, count, m_file) : 0;
+    const std::size_t available = std::min(count, m_bytes->Size() - m_position);
+    std::memcpy(out, m_bytes->Data() + m_position, available);
+    m_position += available;
+    if (available < count) m_atEnd = true;
+    return available;
+}
+
+bool CInputReader::AtEnd() const {
+    if (m_bytes != nullptr) return m_atEnd;
+    return m_file != nullptr && std::feof(m_file) != 0;
+}
+
+void CInputReader::Close() {
+    std::FILE* file = m_file;
+    m_file = nullptr;
+    m_bytes = nullptr;
+    if (file != nullptr) std::fclose(file);
+}
