@@ -1,5 +1,6 @@
 // The library's streamed output against the oracle: each input converted in
-// both directions by the library, walked again into an output that writes
+// both directions by the library (read from the file or, every other input,
+// parsed from its bytes in memory), walked again into an output that writes
 // after every few elements, and walked into a whole pugixml document saved at
 // the end (tests/support/ReferenceOutput.h). Every byte must be the same.
 #include <algorithm>
@@ -8,6 +9,7 @@
 
 #include "converter/InputDocument.h"
 #include "converter/StreamedOutput.h"
+#include "encoding/InputBytes.h"
 #include "exports/SettingsState.h"
 #include "exports/XmlTlvConverter.h"
 #include "fuzz/FuzzSupport.h"
@@ -62,8 +64,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // As the library writes it, and with a small pending part.
         g_converter.m_operationClass = -1;
         const std::string library = folder + "/library.xml";
-        if (toDevice) g_converter.ConvertCustToZK8(input.c_str(), library.c_str());
-        else g_converter.ConvertZK8ToCust(input.c_str(), library.c_str(), option, g_enableDefaultNamespace);
+        // Every other input parsed from its bytes in memory, as the exports do.
+        CInputBytes bytes;
+        if ((size & 4) != 0 && !bytes.Load(input.c_str())) fuzz::Fail("the input cannot be read whole");
+        if (toDevice) {
+            g_converter.ConvertCustToZK8(input.c_str(), library.c_str(), &bytes);
+        } else {
+            g_converter.ConvertZK8ToCust(input.c_str(), library.c_str(), option, g_enableDefaultNamespace,
+                                         pugi::encoding_auto, &bytes);
+        }
         if (fuzz::ReadWholeFile(library) != whole ||
             Streamed(document, folder + "/streamed.xml", toDevice, option, 1 + size % 7, size % 3) != whole) {
             fuzz::Fail(toDevice ? "streamed device output differs" : "streamed customer output differs");
