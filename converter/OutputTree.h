@@ -112,9 +112,12 @@ public:
     // children.
     virtual OutNode AppendElement(const OutNode& parent, const char* name,
                                   const OutAttributes& attributes = OutAttributes()) = 0;
-    // Appends an element holding one text (also when the text is empty);
-    // the text is copied when it has to be kept.
-    virtual OutNode AppendTextElement(const OutNode& parent, const char* name, const char* text) = 0;
+    // Appends an element holding one text (also when the text is empty).
+    // A lasting text lives as long as the output (in the input document, the
+    // dictionary, a literal) and is not copied; any other is copied when it
+    // has to be kept.
+    virtual OutNode AppendTextElement(const OutNode& parent, const char* name, const char* text,
+                                      bool lasting = false) = 0;
     // The first top-level element of that name, or a null handle.
     virtual OutNode FirstTopLevel(const char* name) = 0;
     // Gives a handle that holds no memory for an element that is written

@@ -89,7 +89,7 @@ void CStreamedOutput::Released(OutElement* released) noexcept {
 }
 
 OutNode CStreamedOutput::Append(const OutNode& parent, const char* name, const OutAttributes& attributes,
-                                const char* text) {
+                                const char* text, bool lasting) {
     Element** first;
     Element** last;
     bool held = false;
@@ -114,7 +114,10 @@ OutNode CStreamedOutput::Append(const OutNode& parent, const char* name, const O
     ++element->refs;  // the tree's, until it is written (held: until the end)
     element->number = m_appended++;
     TextStore& texts = held ? m_heldTexts : m_texts[m_currentTexts];
-    if (text != nullptr) element->text = texts.Copy(text);
+    if (text != nullptr) {
+        element->text = lasting ? text : texts.Copy(text);
+        element->textCopied = !lasting;
+    }
     for (int i = 0; i < attributes.count; ++i) {
         element->attributes.Add(attributes.names[i], texts.Copy(attributes.values[i]));
     }
@@ -136,7 +139,7 @@ OutNode CStreamedOutput::Append(const OutNode& parent, const char* name, const O
 
 OutNode CStreamedOutput::AppendElement(const OutNode& parent, const char* name, const OutAttributes& attributes) {
     if (!parent) return OutNode();
-    OutNode node = Append(parent, name, attributes, nullptr);
+    OutNode node = Append(parent, name, attributes, nullptr, false);
     if (parent.Element() == &m_document) {
         bool known = false;
         for (const auto& entry : m_firstTopLevel) known = known || std::strcmp(entry.first, name) == 0;
@@ -145,9 +148,9 @@ OutNode CStreamedOutput::AppendElement(const OutNode& parent, const char* name, 
     return node;
 }
 
-OutNode CStreamedOutput::AppendTextElement(const OutNode& parent, const char* name, const char* text) {
+OutNode CStreamedOutput::AppendTextElement(const OutNode& parent, const char* name, const char* text, bool lasting) {
     if (!parent) return OutNode();
-    return Append(parent, name, OutAttributes(), text);
+    return Append(parent, name, OutAttributes(), text, lasting);
 }
 
 OutNode CStreamedOutput::FirstTopLevel(const char* name) {
@@ -177,6 +180,7 @@ void CStreamedOutput::CloseTop() {
     element->state = Element::kClosed;
     element->at = Mark(offset, empty);
     element->text = nullptr;
+    element->textCopied = false;
     if (--element->refs == 0) Released(element);
 }
 
@@ -237,7 +241,7 @@ void CStreamedOutput::KeepPendingTexts() {
     while (!stack.empty()) {
         Element* element = stack.back();
         stack.pop_back();
-        if (element->text != nullptr) element->text = next.Copy(element->text);
+        if (element->textCopied) element->text = next.Copy(element->text);
         for (int i = 0; i < element->attributes.count; ++i) {
             element->attributes.values[i] = next.Copy(element->attributes.values[i]);
         }
@@ -245,7 +249,8 @@ void CStreamedOutput::KeepPendingTexts() {
     }
     // What the open elements on the path show was written already.
     for (Element* open : m_path) {
-        if (open != &m_document) open->text = nullptr;
+        open->text = nullptr;
+        open->textCopied = false;
     }
     m_currentTexts = 1 - m_currentTexts;
 }

@@ -49,7 +49,7 @@ public:
 
     OutNode Document() override { return OutNode(&m_document); }
     OutNode AppendElement(const OutNode& parent, const char* name, const OutAttributes& attributes) override;
-    OutNode AppendTextElement(const OutNode& parent, const char* name, const char* text) override;
+    OutNode AppendTextElement(const OutNode& parent, const char* name, const char* text, bool lasting) override;
     OutNode FirstTopLevel(const char* name) override;
     void Settle(OutNode& node) override;
 
@@ -65,6 +65,7 @@ private:
         std::uint64_t at = 0;   // open: its place in m_path; closed: its mark
         std::uint64_t number = 0;  // order of appending
         const char* text = nullptr;  // the text it holds, if any
+        bool textCopied = false;     // in a text store, not lasting
         OutAttributes attributes;
         // Children not yet written (pending or held), in order.
         Element* firstChild = nullptr;
@@ -92,7 +93,8 @@ private:
     void Released(OutElement* element) noexcept override;
     const OutNames* Names(const char* name, const char* parentName);
     Element* NewElement(const OutNames* names);
-    OutNode Append(const OutNode& parent, const char* name, const OutAttributes& attributes, const char* text);
+    OutNode Append(const OutNode& parent, const char* name, const OutAttributes& attributes, const char* text,
+                   bool lasting);
     // Writes the pending part in document order up to the first element
     // numbered from `recent` on (all of it at Finish).
     void WritePending(std::uint64_t recent);

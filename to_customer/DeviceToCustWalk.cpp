@@ -53,7 +53,8 @@ void CDeviceToCustWalk::AlignToParent(const pugi::xml_node& node) {
 }
 
 OutNode CDeviceToCustWalk::AppendField(const char* name, const char* text) {
-    return m_output.AppendTextElement(m_cursor.record, name, text);
+    // Fields hold the input's own texts.
+    return m_output.AppendTextElement(m_cursor.record, name, text, true);
 }
 
 void CDeviceToCustWalk::Convert(const pugi::xml_node& node) {

@@ -108,7 +108,7 @@ void CCustToDeviceWalk::Convert(const pugi::xml_node& node) {
             if (!m_cursor.record) m_observer.Observe(node, ConversionLoss::NoParent, name);
             m_cursor.Push(m_cursor.record);
             if (!facts->deviceNo) {
-                m_output.AppendTextElement(m_cursor.record, "dvn", DeviceNumberCode(facts, m_operationClass));
+                m_output.AppendTextElement(m_cursor.record, "dvn", DeviceNumberCode(facts, m_operationClass), true);
             }
         } else {
             AlignToParent(node);
@@ -120,7 +120,8 @@ void CCustToDeviceWalk::Convert(const pugi::xml_node& node) {
     }
 
     AlignToParent(node);
-    if (!m_output.AppendTextElement(m_cursor.record, tag, text) && !isRoot) {
+    // The input's own text lasts; the time of conversion does not.
+    if (!m_output.AppendTextElement(m_cursor.record, tag, text, dateTime.empty()) && !isRoot) {
         m_observer.Observe(node, ConversionLoss::NoParent, name);
     }
 }

@@ -25,7 +25,7 @@ void CCustToDeviceWalk::CollectHeaderField(const char* tag, const char* text, co
 void CCustToDeviceWalk::WriteTransferBlock() {
     m_cursor.record = m_output.AppendElement(m_listNode, "adm");
     m_cursor.Push(m_cursor.record);
-    m_output.AppendTextElement(m_cursor.record, "dvn", "ufm");
+    m_output.AppendTextElement(m_cursor.record, "dvn", "ufm", true);
 
     const OutNode transfer = m_output.AppendElement(m_cursor.record, "trn");
     m_output.AppendTextElement(transfer, "nam", m_header.source.c_str());

@@ -34,7 +34,7 @@ OutNode CReferenceOutput::AppendElement(const OutNode& parent, const char* name,
     return Handle(node, parent.Name());
 }
 
-OutNode CReferenceOutput::AppendTextElement(const OutNode& parent, const char* name, const char* text) {
+OutNode CReferenceOutput::AppendTextElement(const OutNode& parent, const char* name, const char* text, bool) {
     if (!parent) return OutNode();
     pugi::xml_node node = static_cast<Element*>(parent.Element())->node.append_child(name);
     node.append_child(pugi::node_pcdata).set_value(text);

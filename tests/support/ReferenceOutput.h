@@ -14,7 +14,7 @@ public:
 
     OutNode Document() override;
     OutNode AppendElement(const OutNode& parent, const char* name, const OutAttributes& attributes) override;
-    OutNode AppendTextElement(const OutNode& parent, const char* name, const char* text) override;
+    OutNode AppendTextElement(const OutNode& parent, const char* name, const char* text, bool lasting) override;
     OutNode FirstTopLevel(const char* name) override;
     void Save(const char* path) const;
 
