@@ -2,8 +2,9 @@
 // host, which may be driving scales in the same process. A call that runs
 // out of memory (the library's own allocations or pugixml's, see
 // CAllocationWatch) returns kResultOutOfMemory, gives back what it had
-// built (every run object goes as the exception unwinds), and leaves run-log entry 13017 ("Memory error") if the logger can
-// still write one. The next call starts from a clean converter.
+// built (every run object goes as the exception unwinds), and leaves
+// run-log entry 13017 ("Memory error") if the logger can still write one.
+// The next call starts from a clean converter.
 //
 // The guard also makes the calls of a host's threads run one at a time: the
 // library's state (the converter, the working directory, the option
