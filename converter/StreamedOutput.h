@@ -1,9 +1,9 @@
 // The output tree of the library's conversions: written while the walk
 // appends, so that memory holds only the recent part of the output.
 //
-// What the walk appends is pending in memory first. Every few thousand
+// What the walk appends is pending in memory first. Every thousand or so
 // elements the pending part is written in document order up to the first
-// element appended recently (the last few hundred): the walks append mostly
+// element appended recently (the last hundred or so): the walks append mostly
 // to what they made last (a field to its record, an error number to its
 // exception block), so the recent part is kept in memory where such appends
 // cost nothing. The elements on the way to what is still pending are open:
@@ -42,7 +42,7 @@ public:
     // A null path: nothing is written (a walk that only looks). The pending
     // part is written when it has writeAfter elements, up to the last
     // `recent` appended (tests make both small).
-    explicit CStreamedOutput(const char* path, std::size_t writeAfter = 4096, std::uint64_t recent = 256);
+    explicit CStreamedOutput(const char* path, std::size_t writeAfter = 1024, std::uint64_t recent = 128);
     ~CStreamedOutput() override;
     CStreamedOutput(const CStreamedOutput&) = delete;
     CStreamedOutput& operator=(const CStreamedOutput&) = delete;
