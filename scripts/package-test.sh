@@ -9,7 +9,8 @@
 # file). They are unpacked into a scratch root, so nothing is installed on
 # this machine, and their fields and files are checked. Then programs are
 # built against the unpacked files only: docs/hosts/CMakeLists.txt with
-# find_package, and docs/hosts/load_time.c with pkg-config. Each converts
+# find_package, and docs/hosts/load_time.c with pkg-config (also against an
+# install into another prefix than the configured one). Each converts
 # examples/customer_catalogue.xml through CustToZK8Ext, as does the run-time
 # linking example (dlopen of the plain name libZK8_XML_Conv.so); every output
 # must equal that of the packaged zk8conv byte for byte, and read as UTF-8,
@@ -76,10 +77,21 @@ cmake -S docs/hosts -B "$scratch/cmake-consumer" -DCMAKE_PREFIX_PATH="$root/usr"
 grep -q "^ZK8_XML_Conv_DIR:PATH=$root/" "$scratch/cmake-consumer/CMakeCache.txt" ||
   fail "find_package did not take the unpacked package"
 cmake --build "$scratch/cmake-consumer" >/dev/null
-export PKG_CONFIG_SYSROOT_DIR=$root PKG_CONFIG_LIBDIR=$libdir/pkgconfig
+# The pkg-config file finds its prefix from its own folder: no sysroot is
+# given, and the unpacked package is found where it lies.
+export PKG_CONFIG_LIBDIR=$libdir/pkgconfig
 # shellcheck disable=SC2046  # the flags are separate words
 cc -o "$scratch/pkg-config-consumer" docs/hosts/load_time.c $(pkg-config --cflags --libs ZK8_XML_Conv)
-unset PKG_CONFIG_SYSROOT_DIR PKG_CONFIG_LIBDIR
+# An install into a prefix other than the configured one (/usr).
+moved=$scratch/moved
+cmake --install build-package --prefix "$moved" >/dev/null
+export PKG_CONFIG_LIBDIR
+PKG_CONFIG_LIBDIR=$(dirname "$(find "$moved" -name ZK8_XML_Conv.pc -print -quit)")
+pkg-config --cflags ZK8_XML_Conv | grep -q -- "-I$moved/" ||
+  fail "the pkg-config file of an install moved to $moved does not name its folder"
+# shellcheck disable=SC2046
+cc -o "$scratch/moved-consumer" docs/hosts/load_time.c $(pkg-config --cflags --libs ZK8_XML_Conv)
+unset PKG_CONFIG_LIBDIR
 
 # Every conversion with its own working directory; Temp.xml goes into a
 # scratch application-data folder.
@@ -97,7 +109,9 @@ iconv -f UTF-16 -t UTF-8 "$scratch/tool.xml" | cmp - examples/results/customer_c
 convert find-package "$scratch/cmake-consumer/load_time"
 convert pkg-config "$scratch/pkg-config-consumer"
 convert dlopen "$scratch/cmake-consumer/run_time"
-for name in find-package pkg-config dlopen; do
+LD_LIBRARY_PATH=$(dirname "$(find "$moved" -name libZK8_XML_Conv.so.2 -print -quit)") \
+  convert moved-install "$scratch/moved-consumer"
+for name in find-package pkg-config dlopen moved-install; do
   if cmp "$scratch/tool.xml" "$scratch/$name.xml"; then
     echo "$name consumer: output identical to zk8conv's ($(wc -c <"$scratch/$name.xml") bytes)"
   else
@@ -109,4 +123,4 @@ if [ "$failures" -gt 0 ]; then
   echo "package test: $failures failures" >&2
   exit 1
 fi
-echo "package test: both packages and all three consumers passed"
+echo "package test: both packages and all four consumers passed"
