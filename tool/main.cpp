@@ -76,6 +76,28 @@ std::string FailedCommand(const CLI::App& app) {
     return "";
 }
 
+// The word given where a subcommand was expected, when it names none: the
+// first argument that is not an option (the program's own options take no
+// values). "" when a subcommand was parsed or no such word was given.
+std::string UnknownSubcommand(const CLI::App& app, int argc, char** argv) {
+    if (!app.get_subcommands().empty()) return "";
+    for (int i = 1; i < argc; ++i) {
+        if (argv[i][0] != '-') return argv[i];
+    }
+    return "";
+}
+
+// "a, b, c or d": the names of the subcommands.
+std::string SubcommandNames(CLI::App& app) {
+    std::string names;
+    const std::vector<CLI::App*> commands = app.get_subcommands([](CLI::App*) { return true; });
+    for (std::size_t i = 0; i < commands.size(); ++i) {
+        if (i > 0) names += i + 1 < commands.size() ? ", " : " or ";
+        names += commands[i]->get_name();
+    }
+    return names;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -135,6 +157,12 @@ int main(int argc, char** argv) {
     } catch (const CLI::Success& request) {  // --help, --version
         return app.exit(request);
     } catch (const CLI::ParseError& error) {
+        const std::string unknown = UnknownSubcommand(app, argc, argv);
+        if (!unknown.empty()) {
+            std::fprintf(stderr, "zk8conv: %s is not a subcommand; use %s (see zk8conv --help)\n", unknown.c_str(),
+                         SubcommandNames(app).c_str());
+            return kUsageError;
+        }
         std::fprintf(stderr, "zk8conv: %s (see zk8conv%s --help)\n", error.what(), FailedCommand(app).c_str());
         return kUsageError;
     }
