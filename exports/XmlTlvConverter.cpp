@@ -3,6 +3,7 @@
 #include "converter/InputDocument.h"
 #include "converter/OutputFile.h"
 #include "converter/StreamedOutput.h"
+#include "exports/WorkingDirectory.h"
 #include "to_customer/DeviceToCustWalk.h"
 #include "to_device/CustToDeviceWalk.h"
 
@@ -28,7 +29,7 @@ int CXmlTlvConverter::ConvertCustToZK8(const char* inputPath, const char* output
     const CDictionary& dictionary = Dictionary();
     CStreamedOutput output(outputPath);
     {
-        CCustToDeviceWalk walk(dictionary, output, m_operationClass);
+        CCustToDeviceWalk walk(dictionary, output, m_operationClass, g_workingDirectory);
         walk.Run(input);
     }
     output.Finish();
@@ -49,7 +50,7 @@ int CXmlTlvConverter::ConvertLoadedZK8ToCust(const pugi::xml_document& input, co
     CStreamedOutput output(outputPath);
     std::string status;
     {
-        CDeviceToCustWalk walk(dictionary, output, createNil, defaultNamespace);
+        CDeviceToCustWalk walk(dictionary, output, createNil, defaultNamespace, g_workingDirectory);
         walk.Run(input);
         status = walk.Status().Bytes(dictionary);
     }

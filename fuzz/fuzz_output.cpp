@@ -11,6 +11,7 @@
 #include "converter/StreamedOutput.h"
 #include "encoding/InputBytes.h"
 #include "exports/SettingsState.h"
+#include "exports/WorkingDirectory.h"
 #include "exports/XmlTlvConverter.h"
 #include "fuzz/FuzzSupport.h"
 #include "support/ReferenceOutput.h"
@@ -24,9 +25,9 @@ void Walk(const pugi::xml_document& document, COutputTree& output, bool toDevice
     const CDictionary& dictionary = CDictionary::Shared();
     if (toDevice) {
         std::int32_t operationClass = -1;
-        CCustToDeviceWalk(dictionary, output, operationClass).Run(document);
+        CCustToDeviceWalk(dictionary, output, operationClass, g_workingDirectory).Run(document);
     } else {
-        CDeviceToCustWalk(dictionary, output, option, g_enableDefaultNamespace).Run(document);
+        CDeviceToCustWalk(dictionary, output, option, g_enableDefaultNamespace, g_workingDirectory).Run(document);
     }
 }
 

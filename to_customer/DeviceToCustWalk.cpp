@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "converter/InputDocument.h"
-#include "exports/WorkingDirectory.h"
 #include "runlog/ZkLogFile.h"
 
 namespace {
@@ -23,11 +22,13 @@ bool BelongsToHeader(const char* tag) {
 }  // namespace
 
 CDeviceToCustWalk::CDeviceToCustWalk(const CDictionary& dictionary, COutputTree& output, bool createNil,
-                                     bool defaultNamespace, ConversionObserver* observer)
+                                     bool defaultNamespace, const std::string& logFolder,
+                                     ConversionObserver* observer)
     : m_dictionary(dictionary),
       m_output(output),
       m_createNil(createNil),
       m_defaultNamespace(defaultNamespace),
+      m_logFolder(logFolder),
       m_observer(dictionary, observer),
       m_cursor(dictionary, output, false) {}
 
@@ -48,7 +49,7 @@ void CDeviceToCustWalk::Run(const pugi::xml_document& input) {
 void CDeviceToCustWalk::AlignToParent(const pugi::xml_node& node) {
     if (m_cursor.Align(node)) return;
     const char* parentName = node.parent().name();
-    GetLogger().Log(g_moduleName, 3, kUnknownFieldCode, parentName, g_workingDirectory);
+    GetLogger().Log(g_moduleName, 3, kUnknownFieldCode, parentName, m_logFolder);
     m_observer.Observe(node, ConversionLoss::ParentNotOpen, parentName);
 }
 

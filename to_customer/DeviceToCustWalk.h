@@ -3,6 +3,8 @@
 // and collecting the error numbers for the status file.
 #pragma once
 
+#include <string>
+
 #include <pugixml.hpp>
 
 #include "converter/OutputCursor.h"
@@ -16,9 +18,10 @@ class CDeviceToCustWalk {
 public:
     // createNil: empty nillable fields get xsi:nil="true" and the root the
     // schema-instance namespace; defaultNamespace: the root gets the device
-    // namespace as its default.
+    // namespace as its default. A field whose parent was not written is
+    // logged (31000) into the run log of logFolder.
     CDeviceToCustWalk(const CDictionary& dictionary, COutputTree& output, bool createNil, bool defaultNamespace,
-                      ConversionObserver* observer = nullptr);
+                      const std::string& logFolder, ConversionObserver* observer = nullptr);
 
     void Run(const pugi::xml_document& input);
     const CStatusFile& Status() const { return m_status; }
@@ -35,6 +38,7 @@ private:
     COutputTree& m_output;
     const bool m_createNil;
     const bool m_defaultNamespace;
+    const std::string m_logFolder;
     CWalkObserver m_observer;
     COutputCursor m_cursor;
     OutNode m_outputRoot;

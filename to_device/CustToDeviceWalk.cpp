@@ -3,7 +3,6 @@
 #include <cstdio>
 
 #include "converter/InputDocument.h"
-#include "exports/WorkingDirectory.h"
 #include "platform/Platform.h"
 #include "runlog/ZkLogFile.h"
 
@@ -22,10 +21,12 @@ std::string FormatDateTime() {
 }  // namespace
 
 CCustToDeviceWalk::CCustToDeviceWalk(const CDictionary& dictionary, COutputTree& output,
-                                     std::int32_t& operationClass, ConversionObserver* observer)
+                                     std::int32_t& operationClass, const std::string& logFolder,
+                                     ConversionObserver* observer)
     : m_dictionary(dictionary),
       m_output(output),
       m_operationClass(operationClass),
+      m_logFolder(logFolder),
       m_observer(dictionary, observer),
       m_cursor(dictionary, output, true) {}
 
@@ -50,7 +51,7 @@ void CCustToDeviceWalk::Run(const pugi::xml_document& input) {
 void CCustToDeviceWalk::AlignToParent(const pugi::xml_node& node) {
     if (m_cursor.Align(node)) return;
     const char* parentName = node.parent().name();
-    GetLogger().Log(g_moduleName, 3, kUnknownFieldCode, parentName, g_workingDirectory);
+    GetLogger().Log(g_moduleName, 3, kUnknownFieldCode, parentName, m_logFolder);
     m_observer.Observe(node, ConversionLoss::ParentNotOpen, parentName);
 }
 

@@ -17,9 +17,10 @@ class CCustToDeviceWalk {
 public:
     // operationClass is read and left as the walk's modes set it: the
     // device-number codes of one call depend on the last mode of the call
-    // before.
+    // before. A field whose parent was not written is logged (31000) into
+    // the run log of logFolder.
     CCustToDeviceWalk(const CDictionary& dictionary, COutputTree& output, std::int32_t& operationClass,
-                      ConversionObserver* observer = nullptr);
+                      const std::string& logFolder, ConversionObserver* observer = nullptr);
 
     void Run(const pugi::xml_document& input);
 
@@ -39,6 +40,7 @@ private:
     const CDictionary& m_dictionary;
     COutputTree& m_output;
     std::int32_t& m_operationClass;
+    const std::string m_logFolder;
     CWalkObserver m_observer;
     COutputCursor m_cursor;
     OutNode m_listNode;

@@ -9,6 +9,7 @@
 
 #include "converter/ConversionObserver.h"
 #include "converter/StreamedOutput.h"
+#include "exports/WorkingDirectory.h"
 #include "exports/XmlTlvConverter.h"
 #include "to_customer/DeviceToCustWalk.h"
 #include "to_device/CustToDeviceWalk.h"
@@ -168,9 +169,9 @@ int RunCheck(const std::string& inputPath, CheckDirection direction, bool json) 
         CStreamedOutput output(nullptr);
         if (toDevice) {
             std::int32_t operationClass = -1;
-            CCustToDeviceWalk(dictionary, output, operationClass, &collector).Run(input);
+            CCustToDeviceWalk(dictionary, output, operationClass, g_workingDirectory, &collector).Run(input);
         } else {
-            CDeviceToCustWalk(dictionary, output, true, false, &collector).Run(input);
+            CDeviceToCustWalk(dictionary, output, true, false, g_workingDirectory, &collector).Run(input);
         }
     }
 
