@@ -13,6 +13,20 @@ class CInputBytes;
 void LoadInput(pugi::xml_document& input, const char* path, pugi::xml_encoding encoding,
                CInputBytes* bytes = nullptr);
 
+// Calls visit(node) for every node below the document, in document order.
+template <typename Visit>
+void VisitNodes(const pugi::xml_document& input, Visit visit) {
+    struct Walker : pugi::xml_tree_walker {
+        Visit* visit;
+        bool for_each(pugi::xml_node& node) override {
+            (*visit)(node);
+            return true;
+        }
+    } walker;
+    walker.visit = &visit;
+    const_cast<pugi::xml_document&>(input).traverse(walker);
+}
+
 // Text of an input node: the value of its first child, empty when it has no
 // child or its first child is an element. Points into the input document.
 inline const char* NodeTextValue(const pugi::xml_node& node) {

@@ -2,9 +2,12 @@
 
 #include <cstring>
 
+#include "runlog/ZkLogFile.h"
+
 namespace {
 
 constexpr std::size_t kSettleEvery = 64;
+const int kUnknownFieldCode = 31000;
 
 }  // namespace
 
@@ -29,7 +32,7 @@ void COutputCursor::SettleSome() {
     m_unsettled.swap(still);
 }
 
-bool COutputCursor::Align(const pugi::xml_node& inputElement) {
+void COutputCursor::Align(const pugi::xml_node& inputElement) {
     // Names are compared in place, as the input document and the output hold them.
     const pugi::xml_node parent = inputElement.parent();
     if (!parent || parent != m_alignedParent) {
@@ -39,25 +42,28 @@ bool COutputCursor::Align(const pugi::xml_node& inputElement) {
         m_alignedWanted = found != nullptr ? found : "";
     }
     const char* wanted = m_alignedWanted;
-    if (!record) return true;
+    if (!record) return;
 
     auto same = [](const char* a, const char* b) { return std::strcmp(a, b) == 0; };
-    if (same(record.Name(), wanted)) return true;
+    if (same(record.Name(), wanted)) return;
     const char* parentOfRecord = record.ParentName();
 
     // With the stack already unwound there is nothing to go back to; the
     // record stays where it is.
-    if (m_open.empty()) return true;
+    if (m_open.empty()) return;
     record = m_open.back();
-    if (same(record.Name(), wanted)) return true;
+    if (same(record.Name(), wanted)) return;
 
     while (!m_open.empty()) {
         const bool parentMatches = same(parentOfRecord, wanted);
         PopOpen();
-        if (m_open.empty()) return false;
+        if (m_open.empty()) {
+            GetLogger().Log(g_moduleName, 3, kUnknownFieldCode, parent.name(), m_logFolder);
+            m_observer.Observe(inputElement, ConversionLoss::ParentNotOpen, parent.name());
+            return;
+        }
         record = m_open.back();
-        if (parentMatches) return true;
+        if (parentMatches) return;
         parentOfRecord = record.ParentName();
     }
-    return true;
 }

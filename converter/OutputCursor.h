@@ -10,22 +10,30 @@
 
 #include <pugixml.hpp>
 
+#include <string>
+
 #include "converter/OutputTree.h"
+#include "converter/WalkObserver.h"
 #include "dictionary/Dictionary.h"
 
 class COutputCursor {
 public:
-    // toDevice: input names are customer names, output names device tags.
-    COutputCursor(const CDictionary& dictionary, COutputTree& output, bool toDevice)
-        : m_dictionary(dictionary), m_output(output), m_toDevice(toDevice) {}
+    // toDevice: input names are customer names, output names device tags. A
+    // field whose parent was not written is logged (31000) into the run log
+    // of logFolder and told to the observer.
+    COutputCursor(const CDictionary& dictionary, COutputTree& output, bool toDevice, const std::string& logFolder,
+                  const CWalkObserver& observer)
+        : m_dictionary(dictionary), m_output(output), m_toDevice(toDevice), m_logFolder(logFolder),
+          m_observer(observer) {}
 
     void Push(const OutNode& element);
     void Pop() { PopOpen(); }
     bool Empty() const { return m_open.empty(); }
 
-    // False when the stack ran out before the parent was found: the parent
-    // was never written, and the record stays where the unwinding left it.
-    bool Align(const pugi::xml_node& inputElement);
+    // When the stack runs out before the parent is found, the parent was
+    // never written: that is logged, and the record stays where the
+    // unwinding left it.
+    void Align(const pugi::xml_node& inputElement);
 
     OutNode record;
 
@@ -38,6 +46,8 @@ private:
     const CDictionary& m_dictionary;
     COutputTree& m_output;
     const bool m_toDevice;
+    const std::string m_logFolder;
+    const CWalkObserver& m_observer;
     // The stack grows by a record or so at a time and is seldom unwound, so
     // its handles are settled every so often: those of elements that are
     // written and closed then hold no memory of the output's. Below

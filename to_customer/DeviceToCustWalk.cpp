@@ -3,11 +3,9 @@
 #include <cstring>
 
 #include "converter/InputDocument.h"
-#include "runlog/ZkLogFile.h"
 
 namespace {
 
-const int kUnknownFieldCode = 31000;
 const char kSchemaInstanceNamespace[] = "http://www.w3.org/2001/XMLSchema-instance";
 const char kDeviceNamespace[] = "http://www.orvane.com/2011/xmltlv";
 
@@ -28,29 +26,13 @@ CDeviceToCustWalk::CDeviceToCustWalk(const CDictionary& dictionary, COutputTree&
       m_output(output),
       m_createNil(createNil),
       m_defaultNamespace(defaultNamespace),
-      m_logFolder(logFolder),
       m_observer(dictionary, observer),
-      m_cursor(dictionary, output, false) {}
+      m_cursor(dictionary, output, false, logFolder, m_observer) {}
 
 void CDeviceToCustWalk::Run(const pugi::xml_document& input) {
-    struct Walker : pugi::xml_tree_walker {
-        CDeviceToCustWalk* walk;
-        bool for_each(pugi::xml_node& node) override {
-            walk->Convert(node);
-            return true;
-        }
-    } walker;
-    walker.walk = this;
-    const_cast<pugi::xml_document&>(input).traverse(walker);
+    VisitNodes(input, [this](const pugi::xml_node& node) { Convert(node); });
 
     if (m_headerSeen) WriteHeader();
-}
-
-void CDeviceToCustWalk::AlignToParent(const pugi::xml_node& node) {
-    if (m_cursor.Align(node)) return;
-    const char* parentName = node.parent().name();
-    GetLogger().Log(g_moduleName, 3, kUnknownFieldCode, parentName, m_logFolder);
-    m_observer.Observe(node, ConversionLoss::ParentNotOpen, parentName);
 }
 
 OutNode CDeviceToCustWalk::AppendField(const char* name, const char* text) {
@@ -155,7 +137,7 @@ void CDeviceToCustWalk::Convert(const pugi::xml_node& node) {
             if (departmentNoWanted()) AppendField(name, text);
             else m_observer.Observe(node, ConversionLoss::NumberNotWritten, tag);
         } else {
-            AlignToParent(node);
+            m_cursor.Align(node);
             // An empty field of a nillable name is marked nil.
             const NameFacts* field = m_dictionary.Find(name);
             const bool nil = m_createNil && field != nullptr && field->nillable && !node.first_child();
@@ -178,7 +160,7 @@ void CDeviceToCustWalk::Convert(const pugi::xml_node& node) {
         if (departmentNoWanted()) AppendField(name, text);
         else m_observer.Observe(node, ConversionLoss::NumberNotWritten, tag);
     } else {
-        AlignToParent(node);
+        m_cursor.Align(node);
         if (!AppendField(name, text)) m_observer.Observe(node, ConversionLoss::NoParent, tag);
     }
 }

@@ -28,7 +28,6 @@ public:
 
 private:
     void Convert(const pugi::xml_node& node);
-    void AlignToParent(const pugi::xml_node& node);
     OutNode AppendField(const char* name, const char* text);
     // The header block of a file transfer (TransferHeaderWriter.cpp).
     void CollectHeaderField(const char* tag, const char* text, const char* modeWord);
@@ -38,7 +37,6 @@ private:
     COutputTree& m_output;
     const bool m_createNil;
     const bool m_defaultNamespace;
-    const std::string m_logFolder;
     CWalkObserver m_observer;
     COutputCursor m_cursor;
     OutNode m_outputRoot;

@@ -4,11 +4,8 @@
 
 #include "converter/InputDocument.h"
 #include "platform/Platform.h"
-#include "runlog/ZkLogFile.h"
 
 namespace {
-
-const int kUnknownFieldCode = 31000;
 
 std::string FormatDateTime() {
     const platform::LocalTime now = platform::GetLocalTimeNow();
@@ -26,33 +23,17 @@ CCustToDeviceWalk::CCustToDeviceWalk(const CDictionary& dictionary, COutputTree&
     : m_dictionary(dictionary),
       m_output(output),
       m_operationClass(operationClass),
-      m_logFolder(logFolder),
       m_observer(dictionary, observer),
-      m_cursor(dictionary, output, true) {}
+      m_cursor(dictionary, output, true, logFolder, m_observer) {}
 
 void CCustToDeviceWalk::Run(const pugi::xml_document& input) {
-    struct Walker : pugi::xml_tree_walker {
-        CCustToDeviceWalk* walk;
-        bool for_each(pugi::xml_node& node) override {
-            walk->Convert(node);
-            return true;
-        }
-    } walker;
-    walker.walk = this;
-    const_cast<pugi::xml_document&>(input).traverse(walker);
+    VisitNodes(input, [this](const pugi::xml_node& node) { Convert(node); });
 
     if (m_headerNodeAdded) {
         if (*m_header.tag != '\0') WriteTransferBlock();
     } else {
         m_output.AppendElement(m_output.FirstTopLevel("dat"), "_");
     }
-}
-
-void CCustToDeviceWalk::AlignToParent(const pugi::xml_node& node) {
-    if (m_cursor.Align(node)) return;
-    const char* parentName = node.parent().name();
-    GetLogger().Log(g_moduleName, 3, kUnknownFieldCode, parentName, m_logFolder);
-    m_observer.Observe(node, ConversionLoss::ParentNotOpen, parentName);
 }
 
 void CCustToDeviceWalk::Convert(const pugi::xml_node& node) {
@@ -112,7 +93,7 @@ void CCustToDeviceWalk::Convert(const pugi::xml_node& node) {
                 m_output.AppendTextElement(m_cursor.record, "dvn", DeviceNumberCode(facts, m_operationClass), true);
             }
         } else {
-            AlignToParent(node);
+            m_cursor.Align(node);
             const OutNode field = m_output.AppendElement(m_cursor.record, tag);
             if (!field && !isRoot) m_observer.Observe(node, ConversionLoss::NoParent, name);
             if (node.first_child()) m_cursor.Push(field);
@@ -120,7 +101,7 @@ void CCustToDeviceWalk::Convert(const pugi::xml_node& node) {
         return;
     }
 
-    AlignToParent(node);
+    m_cursor.Align(node);
     // The input's own text lasts; the time of conversion does not.
     if (!m_output.AppendTextElement(m_cursor.record, tag, text, dateTime.empty()) && !isRoot) {
         m_observer.Observe(node, ConversionLoss::NoParent, name);

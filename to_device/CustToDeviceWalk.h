@@ -31,7 +31,6 @@ public:
 private:
     void Convert(const pugi::xml_node& node);
     void SetOperationClass(const char* code);
-    void AlignToParent(const pugi::xml_node& node);
     // File transfers (TransferBlock.cpp).
     void ObserveTransferNode(const pugi::xml_node& node, const char* name, const char* tag);
     void CollectHeaderField(const char* tag, const char* text, const char* modeCode);
@@ -40,7 +39,6 @@ private:
     const CDictionary& m_dictionary;
     COutputTree& m_output;
     std::int32_t& m_operationClass;
-    const std::string m_logFolder;
     CWalkObserver m_observer;
     COutputCursor m_cursor;
     OutNode m_listNode;
