@@ -5,14 +5,15 @@
 #
 # The packages are built in build-package/ (Release, configured for /usr):
 # zk8-xml-conv_VERSION_ARCH.deb (library, zk8conv, man page, documentation)
-# and zk8-xml-conv-dev_VERSION_ARCH.deb (header, CMake package, pkg-config
-# file). They are unpacked into a scratch root, so nothing is installed on
+# zk8-xml-conv-dev_VERSION_ARCH.deb (header, CMake package, pkg-config
+# file) and python3-zk8-xml-conv_VERSION_all.deb (the Python module). They are unpacked into a scratch root, so nothing is installed on
 # this machine, and their fields and files are checked. Then programs are
 # built against the unpacked files only: docs/hosts/CMakeLists.txt with
 # find_package, and docs/hosts/load_time.c with pkg-config (also against an
 # install into another prefix than the configured one). Each converts
 # examples/customer_catalogue.xml through CustToZK8Ext, as does the run-time
-# linking example (dlopen of the plain name libZK8_XML_Conv.so); every output
+# linking example (dlopen of the plain name libZK8_XML_Conv.so) and the
+# Python example through the packaged module; every output
 # must equal that of the packaged zk8conv byte for byte, and read as UTF-8,
 # examples/results/customer_catalogue_device.txt.
 set -euo pipefail
@@ -40,7 +41,8 @@ version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build-package/CMakeCache.
 arch=$(dpkg --print-architecture)
 runtime_deb=build-package/zk8-xml-conv_${version}_${arch}.deb
 dev_deb=build-package/zk8-xml-conv-dev_${version}_${arch}.deb
-for deb in "$runtime_deb" "$dev_deb"; do
+python_deb=build-package/python3-zk8-xml-conv_${version}_all.deb
+for deb in "$runtime_deb" "$dev_deb" "$python_deb"; do
   [ -f "$deb" ] || { echo "no package $deb" >&2; exit 1; }
   echo "$deb:"
   dpkg-deb -f "$deb" Package Version Depends | sed 's/^/  /'
@@ -49,6 +51,8 @@ dpkg-deb -f "$runtime_deb" Depends | grep -q 'libpugixml1v5' ||
   fail "zk8-xml-conv does not depend on libpugixml1v5"
 [ "$(dpkg-deb -f "$dev_deb" Depends)" = "zk8-xml-conv (= $version)" ] ||
   fail "zk8-xml-conv-dev does not depend on zk8-xml-conv (= $version)"
+[ "$(dpkg-deb -f "$python_deb" Depends)" = "zk8-xml-conv (= $version), python3 (>= 3.7)" ] ||
+  fail "python3-zk8-xml-conv does not depend on zk8-xml-conv (= $version), python3 (>= 3.7)"
 
 # The packages' files, unpacked as dpkg would install them; the runtime
 # package also alone, to see what a host gets without the development files.
@@ -56,6 +60,7 @@ root=$scratch/root
 dpkg-deb -x "$runtime_deb" "$scratch/runtime"
 dpkg-deb -x "$runtime_deb" "$root"
 dpkg-deb -x "$dev_deb" "$root"
+dpkg-deb -x "$python_deb" "$root"
 libdir=$(dirname "$(find "$root/usr/lib" -name libZK8_XML_Conv.so.2 -print -quit)")
 lib=${libdir#"$root"/usr/}
 for file in "$lib/libZK8_XML_Conv.so.$version" "$lib/libZK8_XML_Conv.so.2" bin/zk8conv \
@@ -71,6 +76,8 @@ for file in include/zk8_xml_conv.h "$lib/pkgconfig/ZK8_XML_Conv.pc" \
             "$lib/cmake/ZK8_XML_Conv/ZK8_XML_ConvConfig.cmake"; do
   [ -e "$root/usr/$file" ] || fail "zk8-xml-conv-dev lacks /usr/$file"
 done
+[ -e "$root/usr/lib/python3/dist-packages/zk8_xml_conv/__init__.py" ] ||
+  fail "python3-zk8-xml-conv lacks /usr/lib/python3/dist-packages/zk8_xml_conv/__init__.py"
 
 # The consumers, built against the scratch root only.
 cmake -S docs/hosts -B "$scratch/cmake-consumer" -DCMAKE_PREFIX_PATH="$root/usr" >/dev/null
@@ -103,6 +110,8 @@ convert() {  # convert NAME PROGRAM: PROGRAM INPUT OUTPUT WORKDIR writes $scratc
   "$2" "$input" "$scratch/$1.xml" "$scratch/work-$1" || fail "$1: exit status $?"
 }
 tool() { "$root/usr/bin/zk8conv" to-device "$1" "$2" --workdir "$3"; }
+# The module finds the library by its soname on the library path.
+python() { PYTHONPATH=$root/usr/lib/python3/dist-packages python3 docs/hosts/convert.py "$@"; }
 convert tool tool
 iconv -f UTF-16 -t UTF-8 "$scratch/tool.xml" | cmp - examples/results/customer_catalogue_device.txt ||
   fail "zk8conv's output differs from examples/results/customer_catalogue_device.txt"
@@ -111,7 +120,8 @@ convert pkg-config "$scratch/pkg-config-consumer"
 convert dlopen "$scratch/cmake-consumer/run_time"
 LD_LIBRARY_PATH=$(dirname "$(find "$moved" -name libZK8_XML_Conv.so.2 -print -quit)") \
   convert moved-install "$scratch/moved-consumer"
-for name in find-package pkg-config dlopen moved-install; do
+convert python python
+for name in find-package pkg-config dlopen moved-install python; do
   if cmp "$scratch/tool.xml" "$scratch/$name.xml"; then
     echo "$name consumer: output identical to zk8conv's ($(wc -c <"$scratch/$name.xml") bytes)"
   else
@@ -123,4 +133,4 @@ if [ "$failures" -gt 0 ]; then
   echo "package test: $failures failures" >&2
   exit 1
 fi
-echo "package test: both packages and all four consumers passed"
+echo "package test: the three packages and all five consumers passed"

@@ -10,6 +10,8 @@
 #   build-win64/ZK8_XML_Conv.dll   the same for x86-64
 #   build-win32/ZK8_XML_Conv-sdk-win32.zip, build-win64/ZK8_XML_Conv-sdk-win64.zip
 #                                  the kits (scripts/windows-sdk.sh)
+#   build/Zk8.XmlConv.VERSION.nupkg the C# binding's NuGet package, carrying both
+#                                  DLLs and the Linux library (scripts/nuget-package.sh)
 #   build-wine/                    pugixml's source package, the Wine prefixes
 #                                  (prefix, prefix-i386) and the i386 root
 set -euo pipefail
@@ -20,7 +22,7 @@ sudo_cmd=()
 [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
 
 scripts/install-deps.sh g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine64 wine dpkg-dev \
-  debootstrap zip unzip llvm
+  debootstrap zip unzip llvm mono-mcs mono-runtime nuget file
 
 # Whether this machine runs 32-bit x86 programs at all: some kernels are
 # built or started without them. The probe is the smallest such program, one
@@ -106,6 +108,11 @@ cmake --build build-win32 -j"$(nproc)"
 cmake --build build-win64 -j"$(nproc)"
 scripts/windows-sdk.sh build-win32 i686
 scripts/windows-sdk.sh build-win64 x86_64
+# The NuGet package: its layout, its libraries' machines, and the C# example
+# converting through it under Mono.
+nupkg=$(scripts/nuget-package.sh build-win32 build-win64 build)
+bash tests/windows/check-nuget.sh "$nupkg" "$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/CMakeCache.txt)" \
+  build/bindings/csharp/Convert.exe examples build-wine/nuget-check
 
 if [ $i386 = yes ]; then
   root_result=0

@@ -1,44 +1,34 @@
-// The converter's exports from C#. On Windows the process must match the
-// DLL: a 32-bit process loads the 32-bit ZK8_XML_Conv.dll. On Linux (Mono,
-// .NET) the same declarations load libZK8_XML_Conv.so, and the calling
-// convention is ignored.
+// Converts a customer XML file into device XML, and a device reply back,
+// with the Zk8.XmlConv binding:
 //
-//   Convert INPUT OUTPUT WORKDIR
+//   mcs Convert.cs -r:Zk8.XmlConv.dll && mono Convert.exe CATALOGUE DEVICE_OUTPUT WORKDIR [REPLY CUSTOMER_OUTPUT]
 using System;
-using System.Runtime.InteropServices;
-
-static class ZK8XmlConv
-{
-    const string Library = "ZK8_XML_Conv";
-
-    // Paths are narrow strings in the system's ANSI code page; a character it
-    // cannot hold throws instead of becoming another path.
-    [DllImport(Library, CallingConvention = CallingConvention.StdCall, CharSet = CharSet.Ansi,
-               BestFitMapping = false, ThrowOnUnmappableChar = true)]
-    public static extern int CustToZK8Ext(string inputPath, string outputPath,
-                                          string workingDirectory);
-
-    [DllImport(Library, CallingConvention = CallingConvention.StdCall, CharSet = CharSet.Ansi,
-               BestFitMapping = false, ThrowOnUnmappableChar = true)]
-    public static extern int ZK8ToCustExt(string inputPath, string outputPath,
-                                          string workingDirectory);
-}
+using Zk8.XmlConv;
 
 static class Program
 {
     static int Main(string[] args)
     {
-        if (args.Length != 3)
+        if (args.Length != 3 && args.Length != 5)
         {
-            Console.Error.WriteLine("usage: Convert INPUT OUTPUT WORKDIR");
+            Console.Error.WriteLine("usage: Convert CATALOGUE DEVICE_OUTPUT WORKDIR [REPLY CUSTOMER_OUTPUT]");
             return 2;
         }
-        int result = ZK8XmlConv.CustToZK8Ext(args[0], args[1], args[2]);
-        if (result != 0)
+        try
         {
-            Console.Error.WriteLine("CustToZK8Ext: {0}", result);
+            Converter.CustomerToDevice(args[0], args[1], args[2]);
+            if (args.Length == 5)
+            {
+                string status = Converter.DeviceToCustomer(args[3], args[4], args[2]);
+                Console.WriteLine("the device's error numbers are in " + status);
+            }
+            return 0;
+        }
+        catch (ConversionException error)
+        {
+            // error.Code (-1), error.Result (ResultCode.InputNotOpened), error.Meaning
+            Console.Error.WriteLine(error.Message);
             return 1;
         }
-        return 0;
     }
 }
