@@ -1,10 +1,8 @@
 #include "tool/CheckCommand.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <vector>
 
-#include <nlohmann/json.hpp>
 #include <pugixml.hpp>
 
 #include "converter/ConversionObserver.h"
@@ -14,18 +12,13 @@
 #include "to_customer/DeviceToCustWalk.h"
 #include "to_device/CustToDeviceWalk.h"
 #include "encoding/Utf8ToUtf16Converter.h"
+#include "tool/CheckFindings.h"
+#include "tool/CheckReport.h"
 #include "tool/NameSuggestion.h"
 #include "tool/ResultMeaning.h"
 #include "tool/TextPositions.h"
 
 namespace {
-
-struct Finding {
-    std::ptrdiff_t offset;
-    std::string kind;
-    std::string message;
-    std::string subject;
-};
 
 const char* KindName(ConversionLoss loss) {
     switch (loss) {
@@ -43,6 +36,17 @@ const char* KindName(ConversionLoss loss) {
         case ConversionLoss::TextReplaced: return "text-replaced";
     }
     return "unknown";
+}
+
+FindingRank RankOf(ConversionLoss loss) {
+    switch (loss) {
+        case ConversionLoss::NumberNotWritten:
+        case ConversionLoss::ErrorNotListed:
+        case ConversionLoss::TextReplaced:
+            return FindingRank::FormatLimit;
+        default:
+            return FindingRank::InputProblem;
+    }
 }
 
 std::string Message(ConversionLoss loss, const std::string& element, const std::string& subject,
@@ -79,22 +83,27 @@ std::string Message(ConversionLoss loss, const std::string& element, const std::
 
 class FindingCollector : public ConversionObserver {
 public:
-    FindingCollector(std::vector<Finding>& findings, std::vector<std::string> names)
+    FindingCollector(CheckFindings& findings, std::vector<std::string> names)
         : m_findings(findings), m_names(std::move(names)) {}
 
     void Report(const pugi::xml_node& node, ConversionLoss loss,
                 const std::string& subject) override {
-        const std::string suggestion =
-            loss == ConversionLoss::UnknownElement ? ClosestName(subject, m_names) : "";
         std::ptrdiff_t offset = node.offset_debug();
         // Elements are placed at their "<", not at their name.
         if (node.type() == pugi::node_element && offset > 0) --offset;
-        m_findings.push_back(
-            {offset, KindName(loss), Message(loss, node.name(), subject, suggestion), subject});
+        // The element's name is part of the message, and so of the group,
+        // only where the message names it.
+        const bool byElement = loss == ConversionLoss::IgnoredAttribute || loss == ConversionLoss::UnknownMode;
+        const std::string element = byElement ? node.name() : "";
+        m_findings.Add(offset, std::string(KindName(loss)) + '\x1f' + element + '\x1f' + subject, [&] {
+            const std::string suggestion =
+                loss == ConversionLoss::UnknownElement ? ClosestName(subject, m_names) : "";
+            return FindingGroup{RankOf(loss), KindName(loss), subject, Message(loss, node.name(), subject, suggestion)};
+        });
     }
 
 private:
-    std::vector<Finding>& m_findings;
+    CheckFindings& m_findings;
     std::vector<std::string> m_names;
 };
 
@@ -106,17 +115,19 @@ std::vector<std::string> Keys(const Map& map) {
 }
 
 // The conversion reads no CDATA section; a second parse finds them.
-void FindCdataSections(const std::string& path, std::vector<Finding>& findings) {
+void FindCdataSections(const std::string& path, CheckFindings& findings) {
     pugi::xml_document document;
     document.load_file(path.c_str(), pugi::parse_ws_pcdata_single | pugi::parse_cdata,
                        pugi::encoding_auto);
     struct Walker : pugi::xml_tree_walker {
-        std::vector<Finding>* findings;
+        CheckFindings* findings;
         bool for_each(pugi::xml_node& node) override {
             if (node.type() == pugi::node_cdata) {
                 const std::string parent = node.parent().name();
-                findings->push_back({node.offset_debug() - 9, "cdata-dropped",
-                                     "CDATA section in " + parent + " is not read", parent});
+                findings->Add(node.offset_debug() - 9, "cdata-dropped\x1f" + parent, [&] {
+                    return FindingGroup{FindingRank::InputProblem, "cdata-dropped", parent,
+                                        "CDATA section in " + parent + " is not read"};
+                });
             }
             return true;
         }
@@ -127,45 +138,50 @@ void FindCdataSections(const std::string& path, std::vector<Finding>& findings) 
 
 }  // namespace
 
-int RunCheck(const std::string& inputPath, CheckDirection direction, bool json) {
+int RunCheck(const std::string& inputPath, const CheckOptions& options) {
     CUtf8ToUtf16Converter detector;
     const int detected = detector.DetectEncoding(inputPath.c_str());
     if (detected != 0) {
-        std::fprintf(stderr, "zk8conv: %s: %s (%d)\n", inputPath.c_str(), ResultMeaning(detected),
-                     detected);
+        std::fprintf(stderr, "zk8conv: %s: %s (%d); %s\n", options.shownName.c_str(), ResultMeaning(detected),
+                     detected, ResultRemedy(detected));
         return 2;
     }
 
-    pugi::xml_document input;
-    const pugi::xml_parse_result parsed =
-        input.load_file(inputPath.c_str(), pugi::parse_ws_pcdata_single, pugi::encoding_auto);
-    auto hasTopLevel = [&](const char* name) { return static_cast<bool>(input.child(name)); };
-    if (direction == CheckDirection::Auto) {
-        direction = hasTopLevel("dat") && !hasTopLevel("scaledata") ? CheckDirection::ToCustomer
-                                                                     : CheckDirection::ToDevice;
-    }
-    const bool toDevice = direction == CheckDirection::ToDevice;
-
-    std::vector<Finding> findings;
-    const char* expectedRoot = toDevice ? "scaledata" : "dat";
-    if (!hasTopLevel(expectedRoot)) {
-        const pugi::xml_node root = input.document_element();
-        findings.push_back({root.offset_debug() - 1, "wrong-root",
-                            std::string("no ") + expectedRoot + " element: nothing is written",
-                            root.name()});
-    }
-
-    const CDictionary& dictionary = g_converter.Dictionary();
-    std::vector<std::string> names;
-    if (toDevice) {
-        names = Keys(dictionary.m_externToIntern);
-        for (const auto& entry : dictionary.m_rootExternToListName) names.push_back(entry.second);
-    } else {
-        names = Keys(dictionary.m_internToExtern);
-    }
-    FindingCollector collector(findings, names);
-    // The walk the conversion makes, into an output that writes nothing.
+    CheckFindings findings;
+    bool toDevice = true;
     {
+        // The document lives only for the walk: the later steps read the
+        // file again, and a large file is never held twice.
+        pugi::xml_document input;
+        const pugi::xml_parse_result parsed =
+            input.load_file(inputPath.c_str(), pugi::parse_ws_pcdata_single, pugi::encoding_auto);
+        auto hasTopLevel = [&](const char* name) { return static_cast<bool>(input.child(name)); };
+        CheckDirection direction = options.direction;
+        if (direction == CheckDirection::Auto) {
+            direction = hasTopLevel("dat") && !hasTopLevel("scaledata") ? CheckDirection::ToCustomer
+                                                                         : CheckDirection::ToDevice;
+        }
+        toDevice = direction == CheckDirection::ToDevice;
+
+        const char* expectedRoot = toDevice ? "scaledata" : "dat";
+        if (!hasTopLevel(expectedRoot)) {
+            const pugi::xml_node root = input.document_element();
+            findings.Add(root.offset_debug() - 1, "wrong-root", [&] {
+                return FindingGroup{FindingRank::WholeFile, "wrong-root", root.name(),
+                                    std::string("no ") + expectedRoot + " element: nothing is written"};
+            });
+        }
+
+        const CDictionary& dictionary = g_converter.Dictionary();
+        std::vector<std::string> names;
+        if (toDevice) {
+            names = Keys(dictionary.m_externToIntern);
+            for (const auto& entry : dictionary.m_rootExternToListName) names.push_back(entry.second);
+        } else {
+            names = Keys(dictionary.m_internToExtern);
+        }
+        FindingCollector collector(findings, names);
+        // The walk the conversion makes, into an output that writes nothing.
         CStreamedOutput output(nullptr);
         if (toDevice) {
             std::int32_t operationClass = -1;
@@ -173,47 +189,23 @@ int RunCheck(const std::string& inputPath, CheckDirection direction, bool json) 
         } else {
             CDeviceToCustWalk(dictionary, output, true, false, g_workingDirectory, &collector).Run(input);
         }
+        if (!parsed) {
+            findings.Add(parsed.offset, "parse-error", [&] {
+                return FindingGroup{FindingRank::WholeFile, "parse-error", "",
+                                    std::string("XML parse error: ") + parsed.description() +
+                                        "; nothing after it is converted"};
+            });
+        }
     }
-
     FindCdataSections(inputPath, findings);
-    if (!parsed) {
-        findings.push_back({parsed.offset, "parse-error",
-                            std::string("XML parse error: ") + parsed.description() +
-                                "; nothing after it is converted",
-                            ""});
-    }
-    std::stable_sort(findings.begin(), findings.end(),
-                     [](const Finding& a, const Finding& b) { return a.offset < b.offset; });
+    findings.Sort();
 
-    const TextPositions positions(inputPath);
-    const char* directionName = toDevice ? "to-device" : "to-customer";
-    if (json) {
-        nlohmann::json report;
-        report["file"] = inputPath;
-        report["direction"] = directionName;
-        report["lossless"] = findings.empty();
-        report["findings"] = nlohmann::json::array();
-        for (const Finding& f : findings) {
-            const TextPosition at = positions.At(f.offset);
-            report["findings"].push_back({{"line", at.line},
-                                          {"column", at.column},
-                                          {"kind", f.kind},
-                                          {"subject", f.subject},
-                                          {"message", f.message}});
-        }
-        std::printf("%s\n", report.dump(2).c_str());
+    TextPositions positions(inputPath);
+    const CheckReportHeading heading{options.shownName, toDevice ? "to-device" : "to-customer"};
+    if (options.json) {
+        PrintCheckJson(heading, findings, positions);
     } else {
-        std::printf("%s (%s):\n", inputPath.c_str(), directionName);
-        for (const Finding& f : findings) {
-            const TextPosition at = positions.At(f.offset);
-            std::printf("  %zu:%zu: %s\n", at.line, at.column, f.message.c_str());
-        }
-        if (findings.empty()) {
-            std::printf("  nothing is dropped or altered\n");
-        } else {
-            std::printf("%zu finding%s: the conversion would drop or alter content\n",
-                        findings.size(), findings.size() == 1 ? "" : "s");
-        }
+        PrintCheckText(heading, findings, positions, options.every);
     }
-    return findings.empty() ? 0 : 1;
+    return findings.Empty() ? 0 : 1;
 }

@@ -34,15 +34,52 @@ std::string Describe(const std::string& path, int error) {
     return "cannot write " + path + ": " + std::strerror(error);
 }
 
+// Copies the bytes into a target that is not a regular file (a device, a
+// pipe), which a rename would replace.
+bool CopyInto(const std::string& from, const std::string& to) {
+    std::FILE* in = std::fopen(from.c_str(), "rb");
+    std::FILE* out = in ? std::fopen(to.c_str(), "wb") : nullptr;
+    bool done = out != nullptr;
+    char buffer[1 << 14];
+    for (std::size_t n; done && (n = std::fread(buffer, 1, sizeof buffer, in)) > 0;) {
+        done = std::fwrite(buffer, 1, n, out) == n;
+    }
+    if (out && std::fclose(out) != 0) done = false;
+    if (in) std::fclose(in);
+    if (done) std::remove(from.c_str());
+    return done;
+}
+
+// A rename, or where the target is on another file system, a copy.
+bool MoveFile(const std::string& from, const std::string& to) {
+    if (WritesInPlace(to)) return CopyInto(from, to);
+    if (std::rename(from.c_str(), to.c_str()) == 0) return true;
+    if (errno != EXDEV) return false;
+    std::error_code error;
+    if (!fs::copy_file(from, to, fs::copy_options::overwrite_existing, error)) {
+        errno = error.value();
+        return false;
+    }
+    std::remove(from.c_str());
+    return true;
+}
+
 }  // namespace
 
-CompleteOutput WriteComplete(const std::string& output, bool withStatusFile,
+std::string StatusFileOf(const std::string& output) {
+    return output + kStatusSuffix;
+}
+
+CompleteOutput WriteComplete(const std::string& output, const std::optional<std::string>& statusFile,
                              const std::function<int(const char* path)>& write) {
     CompleteOutput outcome;
     if (WritesInPlace(output)) {
         outcome.result = write(output.c_str());
         if (!OutputFailures().empty()) {
             outcome.failure = Describe(OutputFailures().front().path, OutputFailures().front().error);
+        } else if (outcome.result >= 0 && statusFile && *statusFile != StatusFileOf(output) &&
+                   !MoveFile(StatusFileOf(output), *statusFile)) {
+            outcome.failure = Describe(*statusFile, errno);
         }
         return outcome;
     }
@@ -52,7 +89,7 @@ CompleteOutput WriteComplete(const std::string& output, bool withStatusFile,
         std::string from, to;
     };
     std::vector<Pair> files{{temporary, output}};
-    if (withStatusFile) files.push_back({temporary + kStatusSuffix, output + kStatusSuffix});
+    if (statusFile) files.push_back({StatusFileOf(temporary), *statusFile});
     auto removeTemporaries = [&files] {
         for (const Pair& file : files) std::remove(file.from.c_str());
     };
@@ -72,7 +109,7 @@ CompleteOutput WriteComplete(const std::string& output, bool withStatusFile,
     // The status file first: the output appearing is what tells that the
     // conversion is complete.
     for (auto file = files.rbegin(); file != files.rend(); ++file) {
-        if (std::rename(file->from.c_str(), file->to.c_str()) != 0) {
+        if (!MoveFile(file->from, file->to)) {
             outcome.failure = Describe(file->to, errno);
             removeTemporaries();
             return outcome;

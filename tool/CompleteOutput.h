@@ -7,6 +7,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 
 struct CompleteOutput {
@@ -14,7 +15,10 @@ struct CompleteOutput {
     std::string failure;  // empty, or the file that could not be written and why
 };
 
-// Calls `write` with the path to write to. `withStatusFile`: the call also
-// writes the path followed by "_Status.xml".
-CompleteOutput WriteComplete(const std::string& output, bool withStatusFile,
+// Where a device-to-customer conversion's status file goes by default.
+std::string StatusFileOf(const std::string& output);
+
+// Calls `write` with the path to write to. `statusFile`: the call also
+// writes the path followed by "_Status.xml", which is to end up there.
+CompleteOutput WriteComplete(const std::string& output, const std::optional<std::string>& statusFile,
                              const std::function<int(const char* path)>& write);

@@ -59,7 +59,9 @@ pid_t StartWorker(BatchDirection direction, const Job& job, const std::string& o
     close(channel[0]);
     const std::string appData = PrivateApplicationData();
     const CompleteOutput outcome =
-        WriteComplete(job.output, direction == BatchDirection::ToCustomer, [&](const char* out) {
+        WriteComplete(job.output,
+                      direction == BatchDirection::ToCustomer ? std::optional(StatusFileOf(job.output)) : std::nullopt,
+                      [&](const char* out) {
             return direction == BatchDirection::ToDevice
                        ? CustToZK8Ext(job.input.c_str(), out, outDir.c_str())
                        : ZK8ToCustExt(job.input.c_str(), out, outDir.c_str());
@@ -87,7 +89,7 @@ std::string DescribeExit(int status, const std::string& report) {
     const int code = WIFEXITED(status) ? WEXITSTATUS(status) : 255;
     if (code == 0) return "";
     if (code == kWriteFailed) return report;
-    return std::string(ResultMeaning(-code)) + " (" + std::to_string(-code) + ")";
+    return std::string(ResultMeaning(-code)) + " (" + std::to_string(-code) + "); " + ResultRemedy(-code);
 }
 
 class Progress {

@@ -15,3 +15,19 @@ const char* ResultMeaning(int result) {
         default: return "conversion failed";
     }
 }
+
+const char* ResultRemedy(int result) {
+    switch (result) {
+        case -1: return "check the path and that the file can be read";
+        case -90:
+        case -92: return "check that the working directory can be written";
+        case -91: return "check the SavedData folder of the working directory";
+        case -93: return "quote the encoding, as in encoding=\"UTF-8\"";
+        case -94: return "check the file and its disk";
+        case -95: return "check that the application-data folder (ZK8_COMMON_APPDATA) can be written";
+        case -96: return "split the file or free memory";
+        case -98: return "save the file as UTF-8 or UTF-16";
+        case -99: return "check that the file holds XML";
+        default: return "see the run log in the working directory";
+    }
+}

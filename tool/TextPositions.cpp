@@ -60,22 +60,24 @@ TextPositions::TextPositions(const std::string& path) {
     } else {
         m_text = raw;
     }
+    m_start = m_cursor = m_text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
 }
 
-TextPosition TextPositions::At(std::ptrdiff_t offset) const {
-    TextPosition position{1, 1};
-    if (offset < 0) return position;
+TextPosition TextPositions::At(std::ptrdiff_t offset) {
+    if (offset < 0) return {1, 1};
     const std::size_t end = std::min(static_cast<std::size_t>(offset), m_text.size());
-    // The byte-order mark takes no column.
-    std::size_t i = m_text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
-    for (; i < end; ++i) {
-        const unsigned char c = static_cast<unsigned char>(m_text[i]);
+    if (end < m_cursor) {
+        m_cursor = m_start;
+        m_position = {1, 1};
+    }
+    for (; m_cursor < end; ++m_cursor) {
+        const unsigned char c = static_cast<unsigned char>(m_text[m_cursor]);
         if (c == '\n') {
-            ++position.line;
-            position.column = 1;
+            ++m_position.line;
+            m_position.column = 1;
         } else if ((c & 0xC0) != 0x80) {
-            ++position.column;
+            ++m_position.column;
         }
     }
-    return position;
+    return m_position;
 }

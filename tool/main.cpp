@@ -2,6 +2,7 @@
 // check of what a conversion would lose and the conversion of many files.
 #include <cstdio>
 #include <new>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -13,20 +14,41 @@
 #include "tool/CompleteOutput.h"
 #include "tool/ConvertCommand.h"
 #include "tool/ResultMeaning.h"
+#include "tool/StandardStreams.h"
 #include "zk8_xml_conv.h"
 
 namespace {
 
-int Report(const CompleteOutput& outcome) {
-    if (!outcome.failure.empty()) {
-        std::fprintf(stderr, "zk8conv: %s\n", outcome.failure.c_str());
-        return 1;
-    }
+// "-" names standard input or output.
+const char kStandardStream[] = "-";
+
+int Fail(const std::string& message) {
+    std::fprintf(stderr, "zk8conv: %s\n", message.c_str());
+    return 1;
+}
+
+// `subject`: what a negative result is about (the input, or for the tag
+// list its file), as the user named it.
+int Report(const CompleteOutput& outcome, const std::string& subject) {
+    if (!outcome.failure.empty()) return Fail(outcome.failure);
     if (outcome.result < 0) {
-        std::fprintf(stderr, "zk8conv: %s (%d)\n", ResultMeaning(outcome.result), outcome.result);
-        return 1;
+        return Fail(subject + ": " + ResultMeaning(outcome.result) + " (" + std::to_string(outcome.result) +
+                    "); " + ResultRemedy(outcome.result));
     }
     return 0;
+}
+
+// Runs `write` on the named output, or for "-" on a temporary file copied
+// to standard output once it is complete; a failed call writes nothing there.
+int WriteOutput(const std::string& output, const std::string& subject, const std::optional<std::string>& statusFile,
+                const std::function<int(const char* path)>& write) {
+    if (output != kStandardStream) return Report(WriteComplete(output, statusFile, write), subject);
+    TemporaryFile copy;
+    if (!copy.Failure().empty()) return Fail(copy.Failure());
+    const int status = Report(WriteComplete(copy.Path(), statusFile, write), subject);
+    if (status != 0) return status;
+    const std::string failure = CopyToStandardOutput(copy.Path());
+    return failure.empty() ? 0 : Fail(failure);
 }
 
 struct ConversionArguments {
@@ -34,11 +56,12 @@ struct ConversionArguments {
     std::string output;
     std::string workdir;
     std::string ini;
+    std::string status;
 };
 
 void AddConversionOptions(CLI::App* command, ConversionArguments& args) {
-    command->add_option("INPUT", args.input, "file to convert")->required();
-    command->add_option("OUTPUT", args.output, "file to write")->required();
+    command->add_option("INPUT", args.input, "file to convert; - reads standard input")->required();
+    command->add_option("OUTPUT", args.output, "file to write; - writes standard output")->required();
     command->add_option("--workdir", args.workdir,
                         "working directory (run log, Interface.ini); default: the folder of "
                         "the loaded host module or of this program");
@@ -47,11 +70,30 @@ void AddConversionOptions(CLI::App* command, ConversionArguments& args) {
                         "saved copy below the working directory");
 }
 
+// Usage errors: a one-line hint on standard error and this exit status.
+const int kUsageError = 2;
+
 int Convert(bool toDevice, const ConversionArguments& args) {
-    const char* in = args.input.c_str();
+    std::optional<std::string> statusFile;
+    if (!toDevice) {
+        if (args.output == kStandardStream && args.status.empty()) {
+            std::fprintf(stderr, "zk8conv: with - as OUTPUT the status file needs a name of its own: add "
+                                 "--status FILE (see zk8conv to-customer --help)\n");
+            return kUsageError;
+        }
+        statusFile = args.status.empty() ? StatusFileOf(args.output) : args.status;
+    }
+    std::optional<TemporaryFile> inputCopy;
+    if (args.input == kStandardStream) {
+        inputCopy.emplace();
+        if (!inputCopy->Failure().empty()) return Fail(inputCopy->Failure());
+        const std::string failure = CopyStandardInputTo(inputCopy->Path());
+        if (!failure.empty()) return Fail(failure);
+    }
+    const char* in = inputCopy ? inputCopy->Path().c_str() : args.input.c_str();
     const char* workdir = args.workdir.c_str();
     const char* ini = args.ini.c_str();
-    return Report(WriteComplete(args.output, !toDevice, [&](const char* out) {
+    return WriteOutput(args.output, args.input, statusFile, [&](const char* out) {
         if (!args.ini.empty()) {
             return toDevice ? CustToZK8LibStd(in, out, workdir, ini) : ZK8ToCustLibStd(in, out, workdir, ini);
         }
@@ -59,11 +101,8 @@ int Convert(bool toDevice, const ConversionArguments& args) {
             return toDevice ? CustToZK8Ext(in, out, workdir) : ZK8ToCustExt(in, out, workdir);
         }
         return toDevice ? CustToZK8(in, out) : ZK8ToCust(in, out);
-    }));
+    });
 }
-
-// Usage errors: a one-line hint on standard error and this exit status.
-const int kUsageError = 2;
 
 std::string VersionText() {
     return std::string("zk8conv ") + ZK8_VERSION + " (XML to XmlTlv Converter " + ZK8_VERSION + ", pugixml " +
@@ -106,7 +145,7 @@ int main(int argc, char** argv) {
 
     std::string tagListPath;
     CLI::App* taglist = app.add_subcommand("taglist", "write the tag dictionary as a text list");
-    taglist->add_option("OUTPUT", tagListPath, "file to write")->required();
+    taglist->add_option("OUTPUT", tagListPath, "file to write; - writes standard output")->required();
 
     ConversionArguments toDevice;
     CLI::App* toDeviceCommand =
@@ -117,17 +156,21 @@ int main(int argc, char** argv) {
     CLI::App* toCustomerCommand = app.add_subcommand(
         "to-customer", "convert device XML into customer XML and a status file");
     AddConversionOptions(toCustomerCommand, toCustomer);
+    toCustomerCommand->add_option("--status", toCustomer.status,
+                                  "write the status file here instead of beside OUTPUT (OUTPUT_Status.xml); "
+                                  "needed when OUTPUT is -");
 
     std::string checkInput, checkDirection = "auto";
-    bool checkJson = false;
+    bool checkJson = false, checkAll = false;
     CLI::App* check = app.add_subcommand(
         "check", "report all that converting INPUT would drop or alter (exit 0: nothing, "
                  "1: something, 2: unreadable input)");
-    check->add_option("INPUT", checkInput, "file to check")->required();
+    check->add_option("INPUT", checkInput, "file to check; - reads standard input")->required();
     check->add_option("--direction", checkDirection,
                       "to-device or to-customer; default: from the root element")
         ->check(CLI::IsMember({"auto", "to-device", "to-customer"}));
-    check->add_flag("--json", checkJson, "machine-readable report");
+    check->add_flag("--all", checkAll, "list every finding, not each kind once with its count");
+    check->add_flag("--json", checkJson, "machine-readable report: every finding, and the groups");
 
     std::string batchTo, outDir;
     std::vector<std::string> batchInputs;
@@ -143,13 +186,16 @@ int main(int argc, char** argv) {
         ->check(CLI::Range(1u, 256u));
 
     app.set_version_flag("--version", VersionText());
-    taglist->footer("Example:\n  zk8conv taglist tags.txt");
+    taglist->footer("Examples:\n  zk8conv taglist tags.txt\n  zk8conv taglist - | grep article");
     toDeviceCommand->footer(
-        "Example:\n  zk8conv to-device catalogue.xml catalogue_device.xml --workdir /var/log/zk8");
+        "Examples:\n  zk8conv to-device catalogue.xml catalogue_device.xml --workdir /var/log/zk8\n"
+        "  xsltproc shop.xsl export.xml | zk8conv to-device - - --workdir /var/log/zk8 > device.xml");
     toCustomerCommand->footer(
-        "Example:\n  zk8conv to-customer reply.xml reply_customer.xml --workdir /var/log/zk8\n"
-        "  (also writes reply_customer.xml_Status.xml)");
-    check->footer("Example:\n  zk8conv check order.xml --json");
+        "Examples:\n  zk8conv to-customer reply.xml reply_customer.xml --workdir /var/log/zk8\n"
+        "  (also writes reply_customer.xml_Status.xml)\n"
+        "  zk8conv to-customer - - --status status.xml < reply.xml | iconv -f UTF-16 -t UTF-8");
+    check->footer("Examples:\n  zk8conv check order.xml\n  zk8conv check --all order.xml\n"
+                  "  zk8conv check --json - < order.xml");
     convert->footer("Example:\n  zk8conv convert --to customer --out-dir replies/ -j 4 incoming/*.xml");
 
     try {
@@ -158,8 +204,9 @@ int main(int argc, char** argv) {
         return app.exit(request);
     } catch (const CLI::ParseError& error) {
         const std::string unknown = UnknownSubcommand(app, argc, argv);
-        if (!unknown.empty()) {
-            std::fprintf(stderr, "zk8conv: %s is not a subcommand; use %s (see zk8conv --help)\n", unknown.c_str(),
+        if (!unknown.empty() || argc == 1) {
+            std::fprintf(stderr, "zk8conv: %s; use %s (see zk8conv --help)\n",
+                         unknown.empty() ? "no subcommand given" : (unknown + " is not a subcommand").c_str(),
                          SubcommandNames(app).c_str());
             return kUsageError;
         }
@@ -173,13 +220,26 @@ int main(int argc, char** argv) {
             // The library's list shows the dictionary of the last conversion;
             // this program has run none, so it builds the dictionary first.
             g_converter.Dictionary();
-            return Report(WriteComplete(tagListPath, false, CreateTagList));
+            return WriteOutput(tagListPath, tagListPath, std::nullopt, CreateTagList);
         }
         if (check->parsed()) {
             const CheckDirection direction = checkDirection == "to-device"     ? CheckDirection::ToDevice
                                              : checkDirection == "to-customer" ? CheckDirection::ToCustomer
                                                                                : CheckDirection::Auto;
-            return RunCheck(checkInput, direction, checkJson);
+            CheckOptions options;
+            options.direction = direction;
+            options.json = checkJson;
+            options.every = checkAll;
+            options.shownName = checkInput;
+            if (checkInput != kStandardStream) return RunCheck(checkInput, options);
+            TemporaryFile inputCopy;
+            std::string failure = inputCopy.Failure();
+            if (failure.empty()) failure = CopyStandardInputTo(inputCopy.Path());
+            if (!failure.empty()) {
+                std::fprintf(stderr, "zk8conv: %s\n", failure.c_str());
+                return 2;
+            }
+            return RunCheck(inputCopy.Path(), options);
         }
         if (convert->parsed()) {
             return RunBatchConvert(batchTo == "device" ? BatchDirection::ToDevice : BatchDirection::ToCustomer,
