@@ -8,7 +8,6 @@ void CheckFindings::Add(std::ptrdiff_t offset, const std::string& key,
     if (found == m_groupByKey.end()) {
         found = m_groupByKey.emplace(key, static_cast<std::uint32_t>(m_groups.size())).first;
         m_groups.push_back(describe());
-        m_groups.back().firstOffset = offset;
     }
     FindingGroup& group = m_groups[found->second];
     group.firstOffset = group.count == 0 ? offset : std::min(group.firstOffset, offset);
