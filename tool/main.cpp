@@ -248,7 +248,7 @@ int main(int argc, char** argv) {
         const bool device = toDeviceCommand->parsed();
         return Convert(device, device ? toDevice : toCustomer);
     } catch (const std::bad_alloc&) {
-        std::fprintf(stderr, "zk8conv: out of memory\n");
+        std::fprintf(stderr, "zk8conv: out of memory; split the file or free memory\n");
         return 1;
     }
 }
