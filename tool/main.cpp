@@ -73,6 +73,18 @@ void AddConversionOptions(CLI::App* command, ConversionArguments& args) {
 // Usage errors: a one-line hint on standard error and this exit status.
 const int kUsageError = 2;
 
+// The path to read for INPUT: itself, or for "-" a copy of standard input
+// held in `copy`. "" when the copy failed, which is reported.
+std::string InputPath(const std::string& input, std::optional<TemporaryFile>& copy) {
+    if (input != kStandardStream) return input;
+    copy.emplace();
+    std::string failure = copy->Failure();
+    if (failure.empty()) failure = CopyStandardInputTo(copy->Path());
+    if (failure.empty()) return copy->Path();
+    Fail(failure);
+    return "";
+}
+
 int Convert(bool toDevice, const ConversionArguments& args) {
     std::optional<std::string> statusFile;
     if (!toDevice) {
@@ -84,13 +96,9 @@ int Convert(bool toDevice, const ConversionArguments& args) {
         statusFile = args.status.empty() ? StatusFileOf(args.output) : args.status;
     }
     std::optional<TemporaryFile> inputCopy;
-    if (args.input == kStandardStream) {
-        inputCopy.emplace();
-        if (!inputCopy->Failure().empty()) return Fail(inputCopy->Failure());
-        const std::string failure = CopyStandardInputTo(inputCopy->Path());
-        if (!failure.empty()) return Fail(failure);
-    }
-    const char* in = inputCopy ? inputCopy->Path().c_str() : args.input.c_str();
+    const std::string inputPath = InputPath(args.input, inputCopy);
+    if (inputPath.empty()) return 1;
+    const char* in = inputPath.c_str();
     const char* workdir = args.workdir.c_str();
     const char* ini = args.ini.c_str();
     return WriteOutput(args.output, args.input, statusFile, [&](const char* out) {
@@ -231,15 +239,9 @@ int main(int argc, char** argv) {
             options.json = checkJson;
             options.every = checkAll;
             options.shownName = checkInput;
-            if (checkInput != kStandardStream) return RunCheck(checkInput, options);
-            TemporaryFile inputCopy;
-            std::string failure = inputCopy.Failure();
-            if (failure.empty()) failure = CopyStandardInputTo(inputCopy.Path());
-            if (!failure.empty()) {
-                std::fprintf(stderr, "zk8conv: %s\n", failure.c_str());
-                return 2;
-            }
-            return RunCheck(inputCopy.Path(), options);
+            std::optional<TemporaryFile> inputCopy;
+            const std::string inputPath = InputPath(checkInput, inputCopy);
+            return inputPath.empty() ? 2 : RunCheck(inputPath, options);
         }
         if (convert->parsed()) {
             return RunBatchConvert(batchTo == "device" ? BatchDirection::ToDevice : BatchDirection::ToCustomer,
