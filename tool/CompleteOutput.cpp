@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "converter/OutputFile.h"
+#include "tool/FileCopy.h"
 
 namespace fs = std::filesystem;
 
@@ -34,34 +35,16 @@ std::string Describe(const std::string& path, int error) {
     return "cannot write " + path + ": " + std::strerror(error);
 }
 
-// Copies the bytes into a target that is not a regular file (a device, a
-// pipe), which a rename would replace.
-bool CopyInto(const std::string& from, const std::string& to) {
-    std::FILE* in = std::fopen(from.c_str(), "rb");
-    std::FILE* out = in ? std::fopen(to.c_str(), "wb") : nullptr;
-    bool done = out != nullptr;
-    char buffer[1 << 14];
-    for (std::size_t n; done && (n = std::fread(buffer, 1, sizeof buffer, in)) > 0;) {
-        done = std::fwrite(buffer, 1, n, out) == n;
+// The file moved to `to`: renamed, or copied where a rename would replace a
+// device or pipe or cannot cross file systems. "" or why it failed.
+std::string MoveFile(const std::string& from, const std::string& to) {
+    if (!WritesInPlace(to)) {
+        if (std::rename(from.c_str(), to.c_str()) == 0) return "";
+        if (errno != EXDEV) return Describe(to, errno);
     }
-    if (out && std::fclose(out) != 0) done = false;
-    if (in) std::fclose(in);
-    if (done) std::remove(from.c_str());
-    return done;
-}
-
-// A rename, or where the target is on another file system, a copy.
-bool MoveFile(const std::string& from, const std::string& to) {
-    if (WritesInPlace(to)) return CopyInto(from, to);
-    if (std::rename(from.c_str(), to.c_str()) == 0) return true;
-    if (errno != EXDEV) return false;
-    std::error_code error;
-    if (!fs::copy_file(from, to, fs::copy_options::overwrite_existing, error)) {
-        errno = error.value();
-        return false;
-    }
-    std::remove(from.c_str());
-    return true;
+    const std::string failure = CopyFile(from, to);
+    if (failure.empty()) std::remove(from.c_str());
+    return failure;
 }
 
 }  // namespace
@@ -77,9 +60,8 @@ CompleteOutput WriteComplete(const std::string& output, const std::optional<std:
         outcome.result = write(output.c_str());
         if (!OutputFailures().empty()) {
             outcome.failure = Describe(OutputFailures().front().path, OutputFailures().front().error);
-        } else if (outcome.result >= 0 && statusFile && *statusFile != StatusFileOf(output) &&
-                   !MoveFile(StatusFileOf(output), *statusFile)) {
-            outcome.failure = Describe(*statusFile, errno);
+        } else if (outcome.result >= 0 && statusFile && *statusFile != StatusFileOf(output)) {
+            outcome.failure = MoveFile(StatusFileOf(output), *statusFile);
         }
         return outcome;
     }
@@ -109,8 +91,8 @@ CompleteOutput WriteComplete(const std::string& output, const std::optional<std:
     // The status file first: the output appearing is what tells that the
     // conversion is complete.
     for (auto file = files.rbegin(); file != files.rend(); ++file) {
-        if (!MoveFile(file->from, file->to)) {
-            outcome.failure = Describe(file->to, errno);
+        outcome.failure = MoveFile(file->from, file->to);
+        if (!outcome.failure.empty()) {
             removeTemporaries();
             return outcome;
         }

@@ -1,0 +1,51 @@
+#include "tool/FileCopy.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+std::string Reason(const std::string& what) {
+    return what + ": " + std::strerror(errno);
+}
+
+}  // namespace
+
+std::string CopyBytes(int from, const std::string& fromName, int to, const std::string& toName) {
+    std::vector<char> buffer(1 << 16);
+    for (;;) {
+        const ssize_t got = read(from, buffer.data(), buffer.size());
+        if (got == 0) return "";
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            return Reason("cannot read " + fromName);
+        }
+        for (ssize_t done = 0; done < got;) {
+            const ssize_t put = write(to, buffer.data() + done, static_cast<std::size_t>(got - done));
+            if (put < 0) {
+                if (errno == EINTR) continue;
+                return Reason("cannot write " + toName);
+            }
+            done += put;
+        }
+    }
+}
+
+std::string CopyFile(const std::string& from, const std::string& to) {
+    const int in = open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) return Reason("cannot read " + from);
+    const int out = open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (out < 0) {
+        const std::string failure = Reason("cannot write " + to);
+        close(in);
+        return failure;
+    }
+    std::string failure = CopyBytes(in, from, out, to);
+    if (close(out) != 0 && failure.empty()) failure = Reason("cannot write " + to);
+    close(in);
+    return failure;
+}
