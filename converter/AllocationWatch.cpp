@@ -2,41 +2,40 @@
 
 #include <new>
 
-#include <pugixml.hpp>
-
-bool g_allocationFailed = false;
+#include "converter/CallRecord.h"
 
 namespace {
 
-// Watches may nest (a conversion inside an export); the outermost one
-// installs the forwarding function and puts the previous one back.
-int g_watchDepth = 0;
-pugi::allocation_function g_previousAllocate = nullptr;
-pugi::deallocation_function g_previousDeallocate = nullptr;
-
 void* WatchedAllocate(std::size_t size) {
-    void* block = g_previousAllocate(size);
-    if (block == nullptr) g_allocationFailed = true;
+    CallRecord& call = RunningCall();
+    void* block = call.previousAllocate(size);
+    if (block == nullptr) call.allocationFailed = true;
     return block;
 }
 
 }  // namespace
 
+// Watches may nest (a conversion inside an export); the outermost one
+// installs the forwarding function and puts the previous one back.
 CAllocationWatch::CAllocationWatch() {
-    if (g_watchDepth++ > 0) return;
-    g_allocationFailed = false;
-    g_previousAllocate = pugi::get_memory_allocation_function();
-    g_previousDeallocate = pugi::get_memory_deallocation_function();
+    CallRecord& call = RunningCall();
+    if (call.watchDepth++ > 0) return;
+    call.allocationFailed = false;
+    call.previousAllocate = pugi::get_memory_allocation_function();
+    call.previousDeallocate = pugi::get_memory_deallocation_function();
     // Blocks are freed by the function that belongs to the one that made
     // them, so the previous deallocation function stays as it is.
-    pugi::set_memory_management_functions(WatchedAllocate, g_previousDeallocate);
+    pugi::set_memory_management_functions(WatchedAllocate, call.previousDeallocate);
 }
 
 CAllocationWatch::~CAllocationWatch() {
-    if (--g_watchDepth > 0) return;
-    pugi::set_memory_management_functions(g_previousAllocate, g_previousDeallocate);
+    CallRecord& call = RunningCall();
+    if (--call.watchDepth > 0) return;
+    pugi::set_memory_management_functions(call.previousAllocate, call.previousDeallocate);
 }
 
+bool CAllocationWatch::Failed() { return RunningCall().allocationFailed; }
+
 void CAllocationWatch::ThrowIfFailed() {
-    if (g_allocationFailed) throw std::bad_alloc();
+    if (Failed()) throw std::bad_alloc();
 }

@@ -20,8 +20,8 @@ class COutputCursor {
 public:
     // toDevice: input names are customer names, output names device tags. A
     // field whose parent was not written is logged (31000) into the run log
-    // of logFolder and told to the observer.
-    COutputCursor(const CDictionary& dictionary, COutputTree& output, bool toDevice, const std::string& logFolder,
+    // of logFolder (none when it is null: a check) and told to the observer.
+    COutputCursor(const CDictionary& dictionary, COutputTree& output, bool toDevice, const char* logFolder,
                   const CWalkObserver& observer)
         : m_dictionary(dictionary), m_output(output), m_toDevice(toDevice), m_logFolder(logFolder),
           m_observer(observer) {}
@@ -46,7 +46,7 @@ private:
     const CDictionary& m_dictionary;
     COutputTree& m_output;
     const bool m_toDevice;
-    const std::string m_logFolder;
+    const char* const m_logFolder;
     const CWalkObserver& m_observer;
     // The stack grows by a record or so at a time and is seldom unwound, so
     // its handles are settled every so often: those of elements that are

@@ -4,12 +4,10 @@
 
 namespace {
 
-std::vector<OutputFailure> g_outputFailures;
-
 void NoteFailure(const char* path, int error) {
     // Noting must not turn a failed write into a failed call.
     try {
-        g_outputFailures.push_back({path, error != 0 ? error : EIO});
+        RunningCall().unwritten.push_back({path, error != 0 ? error : EIO});
     } catch (...) {
     }
 }
@@ -40,7 +38,3 @@ void COutputFile::Close() {
     if (std::fclose(file) != 0 && m_error == 0) m_error = errno != 0 ? errno : EIO;
     if (m_error != 0) NoteFailure(m_path, m_error);
 }
-
-const std::vector<OutputFailure>& OutputFailures() { return g_outputFailures; }
-
-void ForgetOutputFailures() { g_outputFailures.clear(); }

@@ -1,7 +1,8 @@
 // A file the library writes for its caller: a conversion output, a status
 // file, a tag list. The exports' results do not tell whether such a file was
-// written in full; every failure is noted here with the system's reason, so
-// that a program built with the library (the command-line tool) can report it.
+// written in full; every failure is noted in the running call's record with
+// the system's reason, so that a program built on the engine (the
+// command-line tool) can report it.
 #pragma once
 
 #include <cstddef>
@@ -11,10 +12,7 @@
 
 #include <pugixml.hpp>
 
-struct OutputFailure {
-    std::string path;
-    int error;  // errno
-};
+#include "converter/CallRecord.h"
 
 class COutputFile : public pugi::xml_writer {
 public:
@@ -42,7 +40,3 @@ private:
     std::FILE* m_file;
     int m_error = 0;
 };
-
-// The files that could not be written in full since ForgetOutputFailures.
-const std::vector<OutputFailure>& OutputFailures();
-void ForgetOutputFailures();

@@ -4,9 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "exports/XmlTlvConverter.h"
-#include "exports/SettingsState.h"
-#include "exports/WorkingDirectory.h"
+#include "engine/XmlTlvConverter.h"
 
 namespace fuzz {
 
@@ -78,15 +76,18 @@ std::string Serialised(const pugi::xml_document& document) {
 
 std::string ConvertTwice(Direction direction, const std::uint8_t* data, std::size_t size, bool compare) {
     const std::string input = WriteScratchFile("in.xml", data, size), output = ScratchFolder() + "/out.xml";
-    g_enableDefaultNamespace = (size & 2) != 0;
+    // A session of its own: what one input leaves (the operation class, the
+    // error texts) does not reach the next.
+    CSession session;
+    session.defaultNamespace = (size & 2) != 0;
     std::string written[2], status[2];
     for (int run = 0; run < (compare ? 2 : 1); ++run) {
         if (direction == Direction::ToDevice) {
-            // The operation class is the one state that lives on by design.
-            g_converter.m_operationClass = -1;
-            g_converter.ConvertCustToZK8(input.c_str(), output.c_str());
+            // The operation class lives on by design.
+            session.operationClass = -1;
+            CXmlTlvConverter(session).ConvertCustToZK8(input.c_str(), output.c_str());
         } else {
-            g_converter.ConvertZK8ToCust(input.c_str(), output.c_str(), (size & 1) != 0, g_enableDefaultNamespace);
+            CXmlTlvConverter(session).ConvertZK8ToCust(input.c_str(), output.c_str(), (size & 1) != 0);
             status[run] = ReadWholeFile(output + "_Status.xml");
         }
         written[run] = ReadWholeFile(output);

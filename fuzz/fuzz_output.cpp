@@ -10,9 +10,7 @@
 #include "converter/InputDocument.h"
 #include "converter/StreamedOutput.h"
 #include "encoding/InputBytes.h"
-#include "exports/SettingsState.h"
-#include "exports/WorkingDirectory.h"
-#include "exports/XmlTlvConverter.h"
+#include "engine/XmlTlvConverter.h"
 #include "fuzz/FuzzSupport.h"
 #include "support/ReferenceOutput.h"
 #include "to_customer/DeviceToCustWalk.h"
@@ -21,19 +19,22 @@
 namespace {
 const char kTimeField[] = "date_time_value";
 
-void Walk(const pugi::xml_document& document, COutputTree& output, bool toDevice, bool option) {
+void Walk(const pugi::xml_document& document, COutputTree& output, bool toDevice, bool option,
+          bool defaultNamespace) {
     const CDictionary& dictionary = CDictionary::Shared();
     if (toDevice) {
         std::int32_t operationClass = -1;
-        CCustToDeviceWalk(dictionary, output, operationClass, g_workingDirectory).Run(document);
+        CCustToDeviceWalk(dictionary, output, operationClass, nullptr).Run(document);
     } else {
-        CDeviceToCustWalk(dictionary, output, option, g_enableDefaultNamespace, g_workingDirectory).Run(document);
+        CErrorTable errors;
+        CDeviceToCustWalk(dictionary, output, option, defaultNamespace, errors, nullptr).Run(document);
     }
 }
 
-std::string Reference(const pugi::xml_document& document, const std::string& output, bool toDevice, bool option) {
+std::string Reference(const pugi::xml_document& document, const std::string& output, bool toDevice, bool option,
+                      bool defaultNamespace) {
     CReferenceOutput reference;
-    Walk(document, reference, toDevice, option);
+    Walk(document, reference, toDevice, option, defaultNamespace);
     reference.Save(output.c_str());
     return fuzz::ReadWholeFile(output);
 }
@@ -41,10 +42,10 @@ std::string Reference(const pugi::xml_document& document, const std::string& out
 // The library's output with a pending part of a few elements, so that small
 // inputs write early and give elements late children.
 std::string Streamed(const pugi::xml_document& document, const std::string& output, bool toDevice, bool option,
-                     std::size_t writeAfter, std::uint64_t recent) {
+                     bool defaultNamespace, std::size_t writeAfter, std::uint64_t recent) {
     {
         CStreamedOutput streamed(output.c_str(), writeAfter, recent);
-        Walk(document, streamed, toDevice, option);
+        Walk(document, streamed, toDevice, option, defaultNamespace);
         streamed.Finish();
     }
     return fuzz::ReadWholeFile(output);
@@ -57,25 +58,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string& folder = fuzz::ScratchFolder();
     const std::string input = fuzz::WriteScratchFile("in.xml", data, size);
     const bool option = (size & 1) != 0;
-    g_enableDefaultNamespace = (size & 2) != 0;
+    const bool defaultNamespace = (size & 2) != 0;
     pugi::xml_document document;
     LoadInput(document, input.c_str(), pugi::encoding_auto);
     for (bool toDevice : {true, false}) {
-        const std::string whole = Reference(document, folder + "/whole.xml", toDevice, option);
+        const std::string whole = Reference(document, folder + "/whole.xml", toDevice, option, defaultNamespace);
         // As the library writes it, and with a small pending part.
-        g_converter.m_operationClass = -1;
+        CSession session;
+        session.defaultNamespace = defaultNamespace;
         const std::string library = folder + "/library.xml";
         // Every other input parsed from its bytes in memory, as the exports do.
         CInputBytes bytes;
         if ((size & 4) != 0 && !bytes.Load(input.c_str())) fuzz::Fail("the input cannot be read whole");
         if (toDevice) {
-            g_converter.ConvertCustToZK8(input.c_str(), library.c_str(), &bytes);
+            CXmlTlvConverter(session).ConvertCustToZK8(input.c_str(), library.c_str(), &bytes);
         } else {
-            g_converter.ConvertZK8ToCust(input.c_str(), library.c_str(), option, g_enableDefaultNamespace,
-                                         pugi::encoding_auto, &bytes);
+            CXmlTlvConverter(session).ConvertZK8ToCust(input.c_str(), library.c_str(), option, pugi::encoding_auto,
+                                                       &bytes);
         }
         if (fuzz::ReadWholeFile(library) != whole ||
-            Streamed(document, folder + "/streamed.xml", toDevice, option, 1 + size % 7, size % 3) != whole) {
+            Streamed(document, folder + "/streamed.xml", toDevice, option, defaultNamespace, 1 + size % 7, size % 3) !=
+                whole) {
             fuzz::Fail(toDevice ? "streamed device output differs" : "streamed customer output differs");
         }
     }

@@ -7,8 +7,6 @@
 
 #include "platform/Platform.h"
 
-char g_appDataPath[kPathBufferSize] = "";
-
 namespace {
 
 const char kMakerFolder[] = "ORVANE";
@@ -21,15 +19,16 @@ constexpr std::size_t kExePathBufferSize = 256;
 int GetWindowsVersionClass() { return platform::GetVersionClass(); }
 
 const char* GetAppDataPath() {
+    char* remembered = RememberedAppDataPath();
     const int versionClass = GetWindowsVersionClass();
     if (versionClass == 0) {
         // Old systems have no common application-data folder.
-        platform::GetCurrentDirectoryPath(g_appDataPath, kPathBufferSize);
-        return g_appDataPath;
+        platform::GetCurrentDirectoryPath(remembered, kPathBufferSize);
+        return remembered;
     }
 
     char common[kPathBufferSize];
-    if (platform::GetCommonAppDataFolder(common, sizeof common) < 0) return g_appDataPath;
+    if (platform::GetCommonAppDataFolder(common, sizeof common) < 0) return remembered;
 
     std::string path = common;
     path += platform::kPathSeparator;
@@ -38,9 +37,9 @@ const char* GetAppDataPath() {
     path += kProductFolder;
     // A path that does not fit counts as a failed query: the last good
     // value stays.
-    if (path.size() >= kPathBufferSize) return g_appDataPath;
-    std::memcpy(g_appDataPath, path.c_str(), path.size() + 1);
-    return g_appDataPath;
+    if (path.size() >= kPathBufferSize) return remembered;
+    std::memcpy(remembered, path.c_str(), path.size() + 1);
+    return remembered;
 }
 
 std::string GetExeFolder() {

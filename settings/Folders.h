@@ -6,8 +6,9 @@
 
 constexpr std::size_t kPathBufferSize = 260;
 
-// Last application-data path computed; empty until the first success.
-extern char g_appDataPath[kPathBufferSize];
+// The last application-data path found, empty until the first success; a
+// failed query keeps it. The session holds it (engine/Session.cpp).
+char* RememberedAppDataPath();
 
 int GetWindowsVersionClass();
 // The product's folder below the machine-wide application-data folder.

@@ -18,10 +18,11 @@ class CDeviceToCustWalk {
 public:
     // createNil: empty nillable fields get xsi:nil="true" and the root the
     // schema-instance namespace; defaultNamespace: the root gets the device
-    // namespace as its default. A field whose parent was not written is
-    // logged (31000) into the run log of logFolder.
+    // namespace as its default. The error numbers go into `errors`. A field
+    // whose parent was not written is logged (31000) into the run log of
+    // logFolder (none when it is null).
     CDeviceToCustWalk(const CDictionary& dictionary, COutputTree& output, bool createNil, bool defaultNamespace,
-                      const std::string& logFolder, ConversionObserver* observer = nullptr);
+                      CErrorTable& errors, const char* logFolder, ConversionObserver* observer = nullptr);
 
     void Run(const pugi::xml_document& input);
     const CStatusFile& Status() const { return m_status; }

@@ -5,10 +5,14 @@
 #include <string>
 
 #include "dictionary/Dictionary.h"
+#include "to_customer/ErrorTable.h"
 
 class CStatusFile {
 public:
-    static constexpr int kCapacity = 32;
+    static constexpr int kCapacity = static_cast<int>(std::tuple_size<CErrorTable>::value);
+
+    // Collects into `table`, from its first entry on.
+    explicit CStatusFile(CErrorTable& table) : m_entries(table) {}
 
     // An exception block was met: the file lists its numbers.
     void BlockSeen() { m_blockSeen = true; }
@@ -26,11 +30,7 @@ public:
     static void Write(const char* outputPath, const std::string& bytes);
 
 private:
-    struct Entry {
-        std::string number;
-        std::string text;
-    };
-    Entry m_entries[kCapacity];
+    CErrorTable& m_entries;
     int m_last = -1;
     bool m_numberPending = false;
     bool m_collecting = false;

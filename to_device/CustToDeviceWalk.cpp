@@ -18,7 +18,7 @@ std::string FormatDateTime() {
 }  // namespace
 
 CCustToDeviceWalk::CCustToDeviceWalk(const CDictionary& dictionary, COutputTree& output,
-                                     std::int32_t& operationClass, const std::string& logFolder,
+                                     std::int32_t& operationClass, const char* logFolder,
                                      ConversionObserver* observer)
     : m_dictionary(dictionary),
       m_output(output),

@@ -6,12 +6,8 @@
 #include <pugixml.hpp>
 
 #include "converter/ConversionObserver.h"
-#include "converter/StreamedOutput.h"
-#include "exports/WorkingDirectory.h"
-#include "exports/XmlTlvConverter.h"
-#include "to_customer/DeviceToCustWalk.h"
-#include "to_device/CustToDeviceWalk.h"
 #include "encoding/Utf8ToUtf16Converter.h"
+#include "engine/Engine.h"
 #include "tool/CheckFindings.h"
 #include "tool/CheckReport.h"
 #include "tool/NameSuggestion.h"
@@ -107,13 +103,6 @@ private:
     std::vector<std::string> m_names;
 };
 
-template <typename Map>
-std::vector<std::string> Keys(const Map& map) {
-    std::vector<std::string> keys;
-    for (const auto& entry : map) keys.push_back(entry.first);
-    return keys;
-}
-
 // The conversion reads no CDATA section; a second parse finds them.
 void FindCdataSections(const std::string& path, CheckFindings& findings) {
     pugi::xml_document document;
@@ -172,23 +161,10 @@ int RunCheck(const std::string& inputPath, const CheckOptions& options) {
             });
         }
 
-        const CDictionary& dictionary = g_converter.Dictionary();
-        std::vector<std::string> names;
-        if (toDevice) {
-            names = Keys(dictionary.m_externToIntern);
-            for (const auto& entry : dictionary.m_rootExternToListName) names.push_back(entry.second);
-        } else {
-            names = Keys(dictionary.m_internToExtern);
-        }
-        FindingCollector collector(findings, names);
+        const engine::Direction walk = toDevice ? engine::Direction::ToDevice : engine::Direction::ToCustomer;
+        FindingCollector collector(findings, engine::InputNames(walk));
         // The walk the conversion makes, into an output that writes nothing.
-        CStreamedOutput output(nullptr);
-        if (toDevice) {
-            std::int32_t operationClass = -1;
-            CCustToDeviceWalk(dictionary, output, operationClass, g_workingDirectory, &collector).Run(input);
-        } else {
-            CDeviceToCustWalk(dictionary, output, true, false, g_workingDirectory, &collector).Run(input);
-        }
+        engine::Inspect(walk, input, collector);
         if (!parsed) {
             findings.Add(parsed.offset, "parse-error", [&] {
                 return FindingGroup{FindingRank::WholeFile, "parse-error", "",

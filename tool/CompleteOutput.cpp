@@ -7,7 +7,6 @@
 #include <cstring>
 #include <filesystem>
 
-#include "converter/OutputFile.h"
 #include "tool/FileCopy.h"
 
 namespace fs = std::filesystem;
@@ -54,12 +53,13 @@ std::string StatusFileOf(const std::string& output) {
 }
 
 CompleteOutput WriteComplete(const std::string& output, const std::optional<std::string>& statusFile,
-                             const std::function<int(const char* path)>& write) {
+                             const std::function<engine::Result(const char* path)>& write) {
     CompleteOutput outcome;
     if (WritesInPlace(output)) {
-        outcome.result = write(output.c_str());
-        if (!OutputFailures().empty()) {
-            outcome.failure = Describe(OutputFailures().front().path, OutputFailures().front().error);
+        const engine::Result written = write(output.c_str());
+        outcome.result = written.code;
+        if (!written.unwritten.empty()) {
+            outcome.failure = Describe(written.unwritten.front().path, written.unwritten.front().error);
         } else if (outcome.result >= 0 && statusFile && *statusFile != StatusFileOf(output)) {
             outcome.failure = MoveFile(StatusFileOf(output), *statusFile);
         }
@@ -76,9 +76,10 @@ CompleteOutput WriteComplete(const std::string& output, const std::optional<std:
         for (const Pair& file : files) std::remove(file.from.c_str());
     };
 
-    outcome.result = write(temporary.c_str());
-    if (!OutputFailures().empty()) {
-        const OutputFailure& first = OutputFailures().front();
+    const engine::Result written = write(temporary.c_str());
+    outcome.result = written.code;
+    if (!written.unwritten.empty()) {
+        const OutputFailure& first = written.unwritten.front();
         for (const Pair& file : files) {
             if (file.from == first.path) outcome.failure = Describe(file.to, first.error);
         }

@@ -10,6 +10,8 @@
 #include <optional>
 #include <string>
 
+#include "engine/Engine.h"
+
 struct CompleteOutput {
     int result = 0;       // what the export returned
     std::string failure;  // empty, or the file that could not be written and why
@@ -21,4 +23,4 @@ std::string StatusFileOf(const std::string& output);
 // Calls `write` with the path to write to. `statusFile`: the call also
 // writes the path followed by "_Status.xml", which is to end up there.
 CompleteOutput WriteComplete(const std::string& output, const std::optional<std::string>& statusFile,
-                             const std::function<int(const char* path)>& write);
+                             const std::function<engine::Result(const char* path)>& write);

@@ -11,7 +11,6 @@
 
 #include "tool/CompleteOutput.h"
 #include "tool/ResultMeaning.h"
-#include "zk8_xml_conv.h"
 
 namespace fs = std::filesystem;
 
@@ -62,9 +61,9 @@ pid_t StartWorker(BatchDirection direction, const Job& job, const std::string& o
         WriteComplete(job.output,
                       direction == BatchDirection::ToCustomer ? std::optional(StatusFileOf(job.output)) : std::nullopt,
                       [&](const char* out) {
-            return direction == BatchDirection::ToDevice
-                       ? CustToZK8Ext(job.input.c_str(), out, outDir.c_str())
-                       : ZK8ToCustExt(job.input.c_str(), out, outDir.c_str());
+            return engine::Convert({direction == BatchDirection::ToDevice ? engine::Direction::ToDevice
+                                                                          : engine::Direction::ToCustomer,
+                                    job.input.c_str(), out, engine::Folder::Given, outDir.c_str()});
         });
     std::error_code error;
     if (!appData.empty()) fs::remove_all(appData, error);

@@ -9,13 +9,12 @@
 
 #include <CLI/CLI.hpp>
 
-#include "exports/XmlTlvConverter.h"
+#include "engine/Engine.h"
 #include "tool/CheckCommand.h"
 #include "tool/CompleteOutput.h"
 #include "tool/ConvertCommand.h"
 #include "tool/ResultMeaning.h"
 #include "tool/StandardStreams.h"
-#include "zk8_xml_conv.h"
 
 namespace {
 
@@ -41,7 +40,7 @@ int Report(const CompleteOutput& outcome, const std::string& subject) {
 // Runs `write` on the named output, or for "-" on a temporary file copied
 // to standard output once it is complete; a failed call writes nothing there.
 int WriteOutput(const std::string& output, const std::string& subject, const std::optional<std::string>& statusFile,
-                const std::function<int(const char* path)>& write) {
+                const std::function<engine::Result(const char* path)>& write) {
     if (output != kStandardStream) return Report(WriteComplete(output, statusFile, write), subject);
     TemporaryFile copy;
     if (!copy.Failure().empty()) return Fail(copy.Failure());
@@ -101,14 +100,12 @@ int Convert(bool toDevice, const ConversionArguments& args) {
     const char* in = inputPath.c_str();
     const char* workdir = args.workdir.c_str();
     const char* ini = args.ini.c_str();
+    const engine::Folder folder = !args.ini.empty()       ? engine::Folder::Settings
+                                  : !args.workdir.empty() ? engine::Folder::Given
+                                                          : engine::Folder::HostModule;
+    const engine::Direction direction = toDevice ? engine::Direction::ToDevice : engine::Direction::ToCustomer;
     return WriteOutput(args.output, args.input, statusFile, [&](const char* out) {
-        if (!args.ini.empty()) {
-            return toDevice ? CustToZK8LibStd(in, out, workdir, ini) : ZK8ToCustLibStd(in, out, workdir, ini);
-        }
-        if (!args.workdir.empty()) {
-            return toDevice ? CustToZK8Ext(in, out, workdir) : ZK8ToCustExt(in, out, workdir);
-        }
-        return toDevice ? CustToZK8(in, out) : ZK8ToCust(in, out);
+        return engine::Convert({direction, in, out, folder, workdir, ini});
     });
 }
 
@@ -222,13 +219,13 @@ int main(int argc, char** argv) {
         return kUsageError;
     }
 
-    // The exports catch their own failures; the check walks run here directly.
+    // The engine's calls catch their own failures; the check's walks throw.
     try {
         if (taglist->parsed()) {
             // The library's list shows the dictionary of the last conversion;
-            // this program has run none, so it builds the dictionary first.
-            g_converter.Dictionary();
-            return WriteOutput(tagListPath, tagListPath, std::nullopt, CreateTagList);
+            // this program has run none, so it asks for the whole dictionary.
+            return WriteOutput(tagListPath, tagListPath, std::nullopt,
+                               [](const char* path) { return engine::WriteTagList(path, true); });
         }
         if (check->parsed()) {
             const CheckDirection direction = checkDirection == "to-device"     ? CheckDirection::ToDevice

@@ -37,17 +37,25 @@ void Deallocate(void* block) {
     std::free(block);
 }
 
+// The library the cases run against: the one built here, or the one that
+// ZK8_CASES_LIBRARY names (an earlier release, to show that it passes a
+// case too).
+const char* LibraryPath() {
+    const char* other = std::getenv("ZK8_CASES_LIBRARY");
+    return other != nullptr && *other != '\0' ? other : ZK8_LIBRARY_PATH;
+}
+
 // Calls an export of the loaded library on this thread.
 int CallExport(void* library, const std::string& name, const std::vector<std::string>& args) {
     void* symbol = dlsym(library, name.c_str());
     if (symbol == nullptr) return INT_MIN;
     using C = const char*;
+    const auto at = [&](std::size_t i) { return ArgumentPointer(args[i]); };
     switch (args.size()) {
-        case 1: return reinterpret_cast<int (*)(C)>(symbol)(args[0].c_str());
-        case 2: return reinterpret_cast<int (*)(C, C)>(symbol)(args[0].c_str(), args[1].c_str());
-        case 3: return reinterpret_cast<int (*)(C, C, C)>(symbol)(args[0].c_str(), args[1].c_str(), args[2].c_str());
-        default: return reinterpret_cast<int (*)(C, C, C, C)>(symbol)(args[0].c_str(), args[1].c_str(),
-                                                                      args[2].c_str(), args[3].c_str());
+        case 1: return reinterpret_cast<int (*)(C)>(symbol)(at(0));
+        case 2: return reinterpret_cast<int (*)(C, C)>(symbol)(at(0), at(1));
+        case 3: return reinterpret_cast<int (*)(C, C, C)>(symbol)(at(0), at(1), at(2));
+        default: return reinterpret_cast<int (*)(C, C, C, C)>(symbol)(at(0), at(1), at(2), at(3));
     }
 }
 
@@ -93,7 +101,7 @@ public:
         const std::string appData = m_folder / "ORVANE/Kelmora";
         std::filesystem::create_directories(appData);
         for (const auto& [name, value] : {std::pair<std::string, std::string>{"$TOOL", ZK8_TOOL_PATH},
-                                          {"$LIB", ZK8_LIBRARY_PATH},
+                                          {"$LIB", LibraryPath()},
                                           {"$HOST", m_folder / "host"},
                                           {"$EXE", FolderOf(std::filesystem::read_symlink("/proc/self/exe"))},
                                           {"$X", ZK8_EXAMPLES_DIR},
@@ -113,7 +121,7 @@ private:
     }
 
     int Call(const std::string& name, const std::vector<std::string>& args) override {
-        if (m_library == nullptr) m_library = dlopen(ZK8_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
+        if (m_library == nullptr) m_library = dlopen(LibraryPath(), RTLD_NOW | RTLD_LOCAL);
         if (dlsym(m_library, name.c_str()) == nullptr) return Fail("no export " + name), INT_MIN;
         const auto call = [&] { return CallHere(name, args); };
         g_allocations = 0;
@@ -210,7 +218,7 @@ private:
 int main(int argc, char** argv) {
     // A worker process of the step "processes": --replay CALLS WORKER ROUNDS.
     if (argc == 5 && std::string(argv[1]) == "--replay") {
-        void* library = dlopen(ZK8_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
+        void* library = dlopen(LibraryPath(), RTLD_NOW | RTLD_LOCAL);
         ExportCall call;
         if (library != nullptr) {
             call = [library](const std::string& name, const std::vector<std::string>& args) {

@@ -250,6 +250,7 @@ std::string CaseScript::Expand(std::string text, bool escaped) const {
 }
 
 std::string CaseScript::Path(const std::string& word) const {
+    if (word == "NULL") return kNullArgument;
     const std::string path = word == "-" ? "" : word == "." ? m_folder.Path() : Expand(word);
     return path.empty() || path[0] == '/' || fs::path(path).is_absolute() ? path : m_folder / path;
 }

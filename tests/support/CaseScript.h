@@ -31,6 +31,12 @@ std::vector<Case> ReadCases(const std::string& folder);
 // The path up to its last / or \.
 std::string FolderOf(const std::string& path);
 
+// An argument written NULL in a call step: the export gets a null pointer.
+const char kNullArgument[] = "\x01NULL";
+inline const char* ArgumentPointer(const std::string& argument) {
+    return argument == kNullArgument ? nullptr : argument.c_str();
+}
+
 // A call step as the steps `threads` and `processes` repeat it: arguments
 // as paths, except "." for a working directory that is the case's folder;
 // `log` holds the run-log entries the call added there.

@@ -46,7 +46,7 @@ int CallExport(HMODULE library, const std::string& name, const std::vector<std::
     const FARPROC symbol = library != nullptr ? GetProcAddress(library, name.c_str()) : nullptr;
     if (symbol == nullptr) return INT_MIN;
     using C = const char*;
-    const auto at = [&](std::size_t i) { return args[i].c_str(); };
+    const auto at = [&](std::size_t i) { return ArgumentPointer(args[i]); };
     const auto f = reinterpret_cast<void*>(symbol);
     switch (args.size()) {
         case 1: return reinterpret_cast<int(ZK8_API*)(C)>(f)(at(0));

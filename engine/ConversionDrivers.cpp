@@ -1,4 +1,4 @@
-#include "exports/ConversionDrivers.h"
+#include "engine/ConversionDrivers.h"
 
 #include <cstdio>
 #include <cstring>
@@ -6,9 +6,7 @@
 #include "converter/InputDocument.h"
 #include "encoding/InputBytes.h"
 #include "encoding/Utf8ToUtf16Converter.h"
-#include "exports/SettingsState.h"
-#include "exports/WorkingDirectory.h"
-#include "exports/XmlTlvConverter.h"
+#include "engine/XmlTlvConverter.h"
 #include "platform/Platform.h"
 #include "runlog/ZkLogFile.h"
 
@@ -16,8 +14,8 @@ namespace {
 
 enum Level { kOutcome = 1, kProgress = 2 };
 
-void Log(int level, int code, const char* text = "") {
-    GetLogger().Log(g_moduleName, level, code, text, g_workingDirectory);
+void Log(const CSession& session, int level, int code, const char* text = "") {
+    GetLogger().Log(g_moduleName, level, code, text, session.workingDirectory);
 }
 
 // Reads the input once for the detection, the rewrite and the parse; where
@@ -34,39 +32,39 @@ bool ReadInput(const char* path, CInputBytes& bytes) {
 // conversion may go on; otherwise `result` holds the code to return.
 // `inputAsUtf8` tells that a rewrite kept every character of the input, so
 // that the input itself, read as UTF-8, stands for Temp.xml.
-bool Normalise(CUtf8ToUtf16Converter& converter, const char* inputPath, const CInputBytes& bytes, char* pathBuffer,
-               int& result, bool& inputAsUtf8) {
+bool Normalise(const CSession& session, CUtf8ToUtf16Converter& converter, const char* inputPath,
+               const CInputBytes& bytes, char* pathBuffer, int& result, bool& inputAsUtf8) {
     std::strncpy(pathBuffer, inputPath, kPathBufferSize - 1);
     pathBuffer[kPathBufferSize - 1] = '\0';
-    Log(kProgress, 32301, "Start of Utf8ToUtf16 conversion");
+    Log(session, kProgress, 32301, "Start of Utf8ToUtf16 conversion");
 
     result = converter.ConvertToUtf16(inputPath, pathBuffer, &bytes);
     inputAsUtf8 = result == 0 && converter.RewriteKeptEveryCharacter();
     switch (result) {
-        case 0: Log(kProgress, 32005); return true;
-        case 99: Log(kProgress, 32301, "NOONE:Utf 16 file"); return true;
-        case -99: Log(kProgress, 32003); return false;
-        case -95: Log(kProgress, 32004); return false;
-        case -94: Log(kProgress, 32007); return false;
-        case -98: Log(kOutcome, 32006); return false;
-        case -93: Log(kOutcome, 32008); return false;
+        case 0: Log(session, kProgress, 32005); return true;
+        case 99: Log(session, kProgress, 32301, "NOONE:Utf 16 file"); return true;
+        case -99: Log(session, kProgress, 32003); return false;
+        case -95: Log(session, kProgress, 32004); return false;
+        case -94: Log(session, kProgress, 32007); return false;
+        case -98: Log(session, kOutcome, 32006); return false;
+        case -93: Log(session, kOutcome, 32008); return false;
         default: return false;
     }
 }
 
 }  // namespace
 
-int RunZK8ToCust(const char* inputPath, const char* outputPath, std::uint8_t option) {
+int RunZK8ToCust(CSession& session, const char* inputPath, const char* outputPath, std::uint8_t option) {
     CInputBytes bytes;
     if (!ReadInput(inputPath, bytes)) {
-        Log(kOutcome, 32000);
+        Log(session, kOutcome, 32000);
         return -1;
     }
     CUtf8ToUtf16Converter converter;
     char pathBuffer[kPathBufferSize] = {};
     int result = 0;
     bool inputAsUtf8 = false;
-    if (!Normalise(converter, inputPath, bytes, pathBuffer, result, inputAsUtf8)) return result;
+    if (!Normalise(session, converter, inputPath, bytes, pathBuffer, result, inputAsUtf8)) return result;
 
     // After a rewrite the engine reads Temp.xml, else the caller's file
     // (named by the caller's own string, so that no length limit applies).
@@ -74,8 +72,7 @@ int RunZK8ToCust(const char* inputPath, const char* outputPath, std::uint8_t opt
     // UTF-8 is the same document, at half the bytes and without decoding.
     if (inputAsUtf8) {
         converter.ReleaseTempXml();
-        g_converter.ConvertZK8ToCust(inputPath, outputPath, option != 0, g_enableDefaultNamespace, pugi::encoding_utf8,
-                                     &bytes);
+        CXmlTlvConverter(session).ConvertZK8ToCust(inputPath, outputPath, option != 0, pugi::encoding_utf8, &bytes);
     } else if (result == 0) {
         // Temp.xml is read while the rewrite still holds it: another
         // program's rewrite waits until this one has been loaded.
@@ -83,37 +80,36 @@ int RunZK8ToCust(const char* inputPath, const char* outputPath, std::uint8_t opt
         pugi::xml_document input;
         LoadInput(input, pathBuffer, pugi::encoding_auto);
         converter.ReleaseTempXml();
-        g_converter.ConvertLoadedZK8ToCust(input, outputPath, option != 0, g_enableDefaultNamespace);
+        CXmlTlvConverter(session).ConvertLoadedZK8ToCust(input, outputPath, option != 0);
     } else {
-        g_converter.ConvertZK8ToCust(inputPath, outputPath, option != 0, g_enableDefaultNamespace,
-                                     pugi::encoding_auto, &bytes);
+        CXmlTlvConverter(session).ConvertZK8ToCust(inputPath, outputPath, option != 0, pugi::encoding_auto, &bytes);
     }
     return 0;
 }
 
-int RunCustToZK8(const char* inputPath, const char* outputPath, std::uint8_t option) {
+int RunCustToZK8(CSession& session, const char* inputPath, const char* outputPath, std::uint8_t option) {
     CInputBytes bytes;
     if (!ReadInput(inputPath, bytes)) {
-        Log(kOutcome, 220001);
+        Log(session, kOutcome, 220001);
         return -1;
     }
     CUtf8ToUtf16Converter converter;
     char pathBuffer[kPathBufferSize] = {};
     int result = 0;
     bool inputAsUtf8 = false;
-    if (!Normalise(converter, inputPath, bytes, pathBuffer, result, inputAsUtf8)) return result;
+    if (!Normalise(session, converter, inputPath, bytes, pathBuffer, result, inputAsUtf8)) return result;
 
     // This direction's engine reads the caller's file even after a rewrite.
     converter.ReleaseTempXml();
-    g_converter.ConvertCustToZK8(inputPath, outputPath, &bytes);
+    CXmlTlvConverter(session).ConvertCustToZK8(inputPath, outputPath, &bytes);
 
     if (option == 1) {
-        Log(kOutcome, 32013);
-        Log(kOutcome, 32011);
+        Log(session, kOutcome, 32013);
+        Log(session, kOutcome, 32011);
     } else {
-        Log(kOutcome, 32014);
-        Log(kOutcome, 32012);
+        Log(session, kOutcome, 32014);
+        Log(session, kOutcome, 32012);
     }
-    Log(kOutcome, g_enableDefaultNamespace ? 32015 : 32016);
+    Log(session, kOutcome, session.defaultNamespace ? 32015 : 32016);
     return 0;
 }

@@ -1,22 +1,19 @@
-#include "exports/XmlTlvConverter.h"
+#include "engine/XmlTlvConverter.h"
 
 #include "converter/InputDocument.h"
 #include "converter/OutputFile.h"
 #include "converter/StreamedOutput.h"
-#include "exports/WorkingDirectory.h"
 #include "to_customer/DeviceToCustWalk.h"
 #include "to_device/CustToDeviceWalk.h"
 
-CXmlTlvConverter g_converter;
-
 const CDictionary& CXmlTlvConverter::Dictionary() {
     const CDictionary& dictionary = CDictionary::Shared();
-    m_dictionaryShown = true;
+    m_session.dictionaryShown = true;
     return dictionary;
 }
 
 int CXmlTlvConverter::WriteTagList(const char* path) const {
-    if (m_dictionaryShown) return CDictionary::Shared().WriteTagList(path);
+    if (m_session.dictionaryShown) return CDictionary::Shared().WriteTagList(path);
     COutputFile file(path);
     if (!file.IsOpen()) return -1;
     file.Close();
@@ -29,7 +26,7 @@ int CXmlTlvConverter::ConvertCustToZK8(const char* inputPath, const char* output
     const CDictionary& dictionary = Dictionary();
     CStreamedOutput output(outputPath);
     {
-        CCustToDeviceWalk walk(dictionary, output, m_operationClass, g_workingDirectory);
+        CCustToDeviceWalk walk(dictionary, output, m_session.operationClass, m_session.workingDirectory);
         walk.Run(input);
     }
     output.Finish();
@@ -37,20 +34,20 @@ int CXmlTlvConverter::ConvertCustToZK8(const char* inputPath, const char* output
 }
 
 int CXmlTlvConverter::ConvertZK8ToCust(const char* inputPath, const char* outputPath, bool createNil,
-                                       bool defaultNamespace, pugi::xml_encoding inputEncoding,
-                                       CInputBytes* bytes) {
+                                       pugi::xml_encoding inputEncoding, CInputBytes* bytes) {
     pugi::xml_document input;
     LoadInput(input, inputPath, inputEncoding, bytes);
-    return ConvertLoadedZK8ToCust(input, outputPath, createNil, defaultNamespace);
+    return ConvertLoadedZK8ToCust(input, outputPath, createNil);
 }
 
 int CXmlTlvConverter::ConvertLoadedZK8ToCust(const pugi::xml_document& input, const char* outputPath,
-                                             bool createNil, bool defaultNamespace) {
+                                             bool createNil) {
     const CDictionary& dictionary = Dictionary();
     CStreamedOutput output(outputPath);
     std::string status;
     {
-        CDeviceToCustWalk walk(dictionary, output, createNil, defaultNamespace, g_workingDirectory);
+        CDeviceToCustWalk walk(dictionary, output, createNil, m_session.defaultNamespace, m_session.errors,
+                               m_session.workingDirectory);
         walk.Run(input);
         status = walk.Status().Bytes(dictionary);
     }

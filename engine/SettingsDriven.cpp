@@ -1,0 +1,101 @@
+#include "engine/SettingsDriven.h"
+
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "engine/ConversionDrivers.h"
+#include "engine/WorkingDirectory.h"
+#include "platform/Platform.h"
+#include "runlog/ZkLogFile.h"
+#include "settings/Folders.h"
+#include "settings/IniBackup.h"
+#include "settings/IniFile.h"
+
+namespace {
+
+const char kSection[] = "Advanced";
+const int kInvalidParameterCode = 32300;
+
+void LogProgress(const CSession& session, int code, const std::string& text = std::string()) {
+    GetLogger().Log(g_moduleName, 2, code, text, session.workingDirectory);
+}
+
+struct TemporaryCopy {
+    const char* path;  // null: there is none
+    ~TemporaryCopy() {
+        if (path != nullptr) platform::DeleteFilePath(path);
+    }
+};
+
+// An option switch must be 0 or 1; anything else is reported and replaced by
+// the key's default.
+int ReadSwitch(const CSession& session, CIniFile& ini, const char* key, int defaultValue) {
+    const int value = ini.GetInt(kSection, key, defaultValue);
+    if (value == 0 || value == 1) return value;
+    LogProgress(session, kInvalidParameterCode, key);
+    return defaultValue;
+}
+
+}  // namespace
+
+int RunWithSettings(CSession& session, bool toDevice, const char* inputPath, const char* outputPath,
+                    const char* workingDirectory, const char* iniPath) {
+    char folder[kPathBufferSize] = "";
+    std::strncpy(folder, workingDirectory, kPathBufferSize - 1);
+    if (folder[0] == '\0' || !FileExists(folder)) {
+        std::strncpy(folder, GetAppDataPath(), kPathBufferSize - 1);
+    }
+    SetWorkingDirectory(session, folder);
+
+    char backupPath[kPathBufferSize] = "";
+    MakeBackupIniPath(iniPath, backupPath, folder);
+
+    bool useSavedCopy = false;
+    if (FileExists(backupPath)) {
+        auto backup = std::make_unique<CIniFile>(backupPath);
+        useSavedCopy = backup->GetInt(kSection, "SavedIniFile", 0) != 0;
+    }
+
+    std::string iniToRead = iniPath;
+    char tempPath[kPathBufferSize] = "";
+    TemporaryCopy copy{nullptr};
+    if (useSavedCopy) {
+        const int restored = RestoreBackupToTemp(tempPath, backupPath, session.workingDirectory);
+        if (restored == -92) {
+            LogProgress(session, 13304);
+            return -92;
+        }
+        // From here on the temporary copy goes when the call ends, however it ends.
+        copy.path = tempPath;
+        if (restored == -91 || restored == -90) {
+            if (restored == -91) LogProgress(session, 13303);
+            else LogProgress(session, 13305, "Restoration from Bkp to Tmp failed");
+            return restored;
+        }
+        iniToRead = tempPath;
+    }
+
+    int result = 0;
+    if (FileExists(iniToRead.c_str())) {
+        auto ini = std::make_unique<CIniFile>(iniToRead.c_str());
+        if (toDevice) {
+            const int lengthAttribute = ReadSwitch(session, *ini, "bCreateLengthAttribute", 0);
+            (void)lengthAttribute;  // read for validation only; it changes no output
+            const int nilAttribute = ReadSwitch(session, *ini, "bCreateNilAttribute", 1);
+            session.defaultNamespace = ini->GetInt(kSection, "bEnableDefaultNamespace", 0) != 0;
+            ini.reset();
+            result = RunCustToZK8(session, inputPath, outputPath, static_cast<std::uint8_t>(nilAttribute));
+        } else {
+            const int nilAttribute = ini->GetInt(kSection, "bCreateNilAttribute", 1);
+            session.defaultNamespace = ini->GetInt(kSection, "bEnableDefaultNamespace", 0) != 0;
+            ini.reset();
+            result = RunZK8ToCust(session, inputPath, outputPath, nilAttribute == 0 ? 0 : 1);
+        }
+    } else {
+        result = toDevice ? RunCustToZK8(session, inputPath, outputPath, 1)
+                          : RunZK8ToCust(session, inputPath, outputPath, 1);
+    }
+
+    return result;
+}

@@ -1,8 +1,0 @@
-// The drivers of the two directions: input check, normalisation to UTF-16,
-// run-log entries, then the conversion engine.
-#pragma once
-
-#include <cstdint>
-
-int RunZK8ToCust(const char* inputPath, const char* outputPath, std::uint8_t option);
-int RunCustToZK8(const char* inputPath, const char* outputPath, std::uint8_t option);

@@ -1,3 +1,0 @@
-#include "exports/SettingsState.h"
-
-bool g_enableDefaultNamespace = false;
