@@ -2,6 +2,8 @@
 
 #include <cerrno>
 
+#include "platform/Platform.h"
+
 namespace {
 
 void NoteFailure(const char* path, int error) {
@@ -14,8 +16,13 @@ void NoteFailure(const char* path, int error) {
 
 }  // namespace
 
-COutputFile::COutputFile(const char* path, const char* mode) : m_path(path), m_file(std::fopen(path, mode)) {
-    if (m_file == nullptr) NoteFailure(path, errno);
+COutputFile::COutputFile(const char* path) : m_path(path), m_file(platform::OpenOutputFile(path, m_readable)) {
+    if (m_file == nullptr) {
+        NoteFailure(path, errno);
+        return;
+    }
+    m_regular = platform::IsRegularFile(m_file);
+    if (!platform::ResolvePath(path, m_resolved, sizeof m_resolved)) m_resolved[0] = '\0';
 }
 
 COutputFile::~COutputFile() {
@@ -37,4 +44,14 @@ void COutputFile::Close() {
     errno = 0;
     if (std::fclose(file) != 0 && m_error == 0) m_error = errno != 0 ? errno : EIO;
     if (m_error != 0) NoteFailure(m_path, m_error);
+}
+
+void COutputFile::Remove() noexcept {
+    if (m_file != nullptr) {
+        std::fclose(m_file);
+        m_file = nullptr;
+    }
+    if (!m_regular) return;
+    m_regular = false;
+    std::remove(m_resolved[0] != '\0' ? m_resolved : m_path);
 }

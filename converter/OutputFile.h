@@ -3,12 +3,17 @@
 // written in full; every failure is noted in the running call's record with
 // the system's reason, so that a program built on the engine (the
 // command-line tool) can report it.
+//
+// Writes go straight to the system (callers gather their bytes in buffers
+// of their own), so no write needs memory. A file that is a pipe or a device
+// nobody reads does not open; nothing waits for a reader to come.
 #pragma once
 
+#include <climits>
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <string>
-#include <vector>
 
 #include <pugixml.hpp>
 
@@ -16,9 +21,10 @@
 
 class COutputFile : public pugi::xml_writer {
 public:
-    // Opens the file for binary writing ("wb", or "r+b" to rewrite it in
-    // place); a file that does not open is noted.
-    explicit COutputFile(const char* path, const char* mode = "wb");
+    // Opens the file for writing, truncating it (a regular file also for
+    // reading, where it may be read); a file that does not open is noted.
+    // Throws std::bad_alloc when the system has no memory to open it.
+    explicit COutputFile(const char* path);
     // Closes a file that Close did not; nothing is noted then (the call is
     // being abandoned).
     ~COutputFile() override;
@@ -26,17 +32,30 @@ public:
     COutputFile& operator=(const COutputFile&) = delete;
 
     bool IsOpen() const { return m_file != nullptr; }
+    // A regular file (not a pipe or a device) that can be read back.
+    bool IsRegular() const { return m_regular; }
+    bool Readable() const { return m_readable; }
     std::FILE* Get() const { return m_file; }
     void write(const void* data, std::size_t size) override;
+    // A write or anything else failed: what is on disk ends before.
+    bool Failed() const { return m_error != 0; }
     // A failure met outside write (a seek or read back): noted at Close.
     void NoteError(int error) {
         if (m_error == 0) m_error = error;
     }
-    // Flushes and closes the file; a write, flush or close that failed is noted.
+    // Closes the file; a write or close that failed is noted.
     void Close();
+    // Closes the file unnoted and removes it, where it is a regular file
+    // (through a symbolic link, the file it names): what a call that fails
+    // leaves of a file it began.
+    void Remove() noexcept;
 
 private:
     const char* m_path;
     std::FILE* m_file;
+    bool m_readable = false;
+    bool m_regular = false;
     int m_error = 0;
+    // The file a symbolic link names, taken when the file opened.
+    char m_resolved[PATH_MAX + 1] = "";
 };

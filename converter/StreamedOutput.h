@@ -55,6 +55,9 @@ public:
 
     // Writes the rest, puts the late children in place and closes the file.
     void Finish();
+    // The call wrote all its files: the output stays. Without it, the file
+    // goes with the output object.
+    void Keep() { m_out.Keep(); }
 
 private:
     struct Element : OutElement {

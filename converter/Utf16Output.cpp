@@ -65,7 +65,7 @@ CUtf16Output::CUtf16Output(const char* path) : m_path(path), m_buffer(new unsign
 }
 
 CUtf16Output::~CUtf16Output() {
-    if (!m_finished) Abandon();
+    if (!m_kept && m_file) m_file->Remove();
 }
 
 void CUtf16Output::Ascii(const char* text) { Text(text); }
@@ -110,7 +110,7 @@ void CUtf16Output::Bytes(const std::string& bytes) {
 
 void CUtf16Output::Open() {
     m_file.reset(new COutputFile(m_path));
-    m_holding = m_file->IsOpen() && !platform::IsRegularFile(m_file->Get());
+    m_holding = m_file->IsOpen() && !(m_file->IsRegular() && m_file->Readable());
 }
 
 void CUtf16Output::FlushBuffer() {
@@ -128,10 +128,7 @@ void CUtf16Output::FlushBuffer() {
 
 void CUtf16Output::Finish(const std::vector<Splice>& splices) {
     FlushBuffer();
-    if (m_path == nullptr) {
-        m_finished = true;
-        return;
-    }
+    if (m_path == nullptr) return;
     if (m_holding) {
         // Put together in memory, written in one go.
         std::string whole;
@@ -144,62 +141,36 @@ void CUtf16Output::Finish(const std::vector<Splice>& splices) {
         whole.append(m_held, from, std::string::npos);
         std::string().swap(m_held);
         m_file->write(whole.data(), whole.size());
-        m_file->Close();
     } else if (!splices.empty() && m_file->IsOpen()) {
-        // Opened again to be read as well: the insertions move what is written.
-        m_file->Close();
-        m_file.reset(new COutputFile(m_path, "r+b"));
-        if (m_file->IsOpen()) ApplySplices(splices);
-        m_file->Close();
-    } else {
-        m_file->Close();
+        WriteForward(splices);
     }
-    m_finished = true;
+    m_file->Close();
 }
 
-// Every insertion makes the file longer: the bytes between two insertion
-// points move back by what the insertions before them add. The parts are
-// moved last first, each from its end, so that no byte is overwritten
-// before it is read; then the insertions are written into the gaps.
-void CUtf16Output::ApplySplices(const std::vector<Splice>& splices) {
+// What is written up to the first insertion point is right as it stands;
+// from there on the file is written anew, forward only.
+void CUtf16Output::WriteForward(const std::vector<Splice>& splices) {
     std::FILE* file = m_file->Get();
-    const std::uint64_t size = Offset();
-    std::vector<std::uint64_t> shift(splices.size());
-    std::uint64_t total = 0;
-    for (std::size_t i = 0; i < splices.size(); ++i) {
-        total += splices[i].bytes.size() - splices[i].removed;
-        shift[i] = total;
+    const std::uint64_t first = splices.front().offset;
+    if (m_file->Failed()) {
+        // Writing stopped short (a full disk): of what did reach the file,
+        // only the part before the first insertion point is in place.
+        if (!platform::TruncateFile(file, first)) m_file->Remove();
+        return;
     }
-    std::vector<unsigned char> chunk(kBufferSize);
-    for (std::size_t i = splices.size(); i-- > 0;) {
-        const std::uint64_t begin = splices[i].offset + splices[i].removed;
-        const std::uint64_t end = i + 1 < splices.size() ? splices[i + 1].offset : size;
-        for (std::uint64_t at = end; at > begin;) {
-            const std::size_t part = static_cast<std::size_t>(std::min<std::uint64_t>(kBufferSize, at - begin));
-            at -= part;
-            if (!platform::SeekFile(file, at) || std::fread(chunk.data(), 1, part, file) != part ||
-                !platform::SeekFile(file, at + shift[i])) {
-                m_file->NoteError(errno != 0 ? errno : EIO);
-                return;
-            }
-            m_file->write(chunk.data(), part);
-        }
+    // The part from the first insertion point on, read back.
+    std::string rest(static_cast<std::size_t>(Offset() - first), '\0');
+    errno = 0;
+    if (!platform::SeekFile(file, first) || std::fread(&rest[0], 1, rest.size(), file) != rest.size() ||
+        !platform::TruncateFile(file, first) || !platform::SeekFile(file, first)) {
+        m_file->NoteError(errno != 0 ? errno : EIO);
+        if (!platform::TruncateFile(file, first)) m_file->Remove();
+        return;
     }
     for (std::size_t i = 0; i < splices.size(); ++i) {
-        const std::uint64_t before = i == 0 ? 0 : shift[i - 1];
-        if (!platform::SeekFile(file, splices[i].offset + before)) {
-            m_file->NoteError(errno != 0 ? errno : EIO);
-            return;
-        }
         m_file->write(splices[i].bytes.data(), splices[i].bytes.size());
+        const std::uint64_t from = splices[i].offset + splices[i].removed - first;
+        const std::uint64_t to = (i + 1 < splices.size() ? splices[i + 1].offset : Offset()) - first;
+        m_file->write(rest.data() + from, static_cast<std::size_t>(to - from));
     }
-}
-
-void CUtf16Output::Abandon() noexcept {
-    m_finished = true;
-    if (!m_file) return;
-    // Only a file this call made or overwrote; a device or pipe stays.
-    const bool remove = m_file->IsOpen() && platform::IsRegularFile(m_file->Get());
-    m_file.reset();
-    if (remove) std::remove(m_path);
 }

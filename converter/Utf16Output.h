@@ -1,13 +1,18 @@
 // The bytes of a conversion output: UTF-16LE with byte-order mark, written
 // through one large buffer. The file is opened when the buffer first fills or
 // at Finish (a small output is written in one go). An output that is not
-// finished removes the file it opened: a call that fails never leaves a part
-// that could pass for a whole output.
+// kept (Keep, once the call has written all its files) removes the file it
+// opened: a call that fails never leaves a part that could pass for a whole
+// output.
 //
-// Bytes can be inserted behind what is written (Finish with splices): the
-// file is then opened again to be read as well, and the bytes after each
-// insertion point move further back in it. A file that cannot be read back
-// and moved (a pipe, a device) gets its bytes held in memory until Finish.
+// Bytes can be inserted behind what is written (Finish with splices). The
+// file only ever grows forward, as a save from start to end would write it:
+// what follows the first insertion point is read back, the file is cut
+// there, and the rest is written on, insertions and what was read back in
+// turn. A write that fails (a full disk) thus leaves a beginning of the
+// right bytes, never bytes out of place. A file that cannot be read back (a
+// pipe, a device, a file that may only be written) gets its bytes held in
+// memory until Finish.
 #pragma once
 
 #include <cstddef>
@@ -50,8 +55,8 @@ public:
 
     // Writes the rest with the insertions (ascending offsets) and closes.
     void Finish(const std::vector<Splice>& splices);
-    // Closes and removes what was written.
-    void Abandon() noexcept;
+    // The call wrote all its files: the output stays.
+    void Keep() { m_kept = true; }
 
 private:
     void Unit(std::uint32_t unit) {
@@ -61,7 +66,7 @@ private:
     }
     void FlushBuffer();
     void Open();
-    void ApplySplices(const std::vector<Splice>& splices);
+    void WriteForward(const std::vector<Splice>& splices);
 
     static constexpr std::size_t kBufferSize = 64 * 1024;
     const char* m_path;
@@ -72,5 +77,5 @@ private:
     // Everything written, for an output that cannot be read back.
     std::string m_held;
     bool m_holding = false;
-    bool m_finished = false;
+    bool m_kept = false;
 };

@@ -7,8 +7,8 @@
 #include "dictionary/Dictionary.h"
 
 int CDictionary::WriteTagList(const char* path) const {
-    COutputFile file(path);
-    if (!file.IsOpen()) return -1;
+    // The whole list first: a list that runs out of memory leaves no file.
+    std::string text;
     int counter = 1;
     char line[512];
     for (const auto& entry : m_externToIntern) {
@@ -16,9 +16,12 @@ int CDictionary::WriteTagList(const char* path) const {
         const std::string name = FindExternForIntern(tag);
         const int length = std::snprintf(line, sizeof line, "%03d   %s          %s\r\n", counter,
                                          tag.c_str(), name.c_str());
-        file.write(line, std::min(static_cast<std::size_t>(length), sizeof line - 1));
+        text.append(line, std::min(static_cast<std::size_t>(length), sizeof line - 1));
         ++counter;
     }
+    COutputFile file(path);
+    if (!file.IsOpen()) return -1;
+    file.write(text.data(), text.size());
     file.Close();
     return 0;
 }

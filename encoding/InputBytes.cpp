@@ -12,7 +12,7 @@ CInputBytes::~CInputBytes() {
 }
 
 bool CInputBytes::Load(const char* path) {
-    std::FILE* file = platform::OpenFile(path, "rb");
+    std::FILE* file = platform::OpenStream(path, "rb");
     if (file == nullptr) return false;
     long size = -1;
     if (std::fseek(file, 0, SEEK_END) == 0) size = std::ftell(file);
@@ -42,12 +42,16 @@ CInputReader::CInputReader(const char* path, const CInputBytes* bytes) {
     if (bytes != nullptr && bytes->Held()) {
         m_bytes = bytes;
     } else if (path != nullptr) {
-        m_file = std::fopen(path, "rb");
+        m_file = platform::OpenStream(path, "rb");
     }
 }
 
 void CInputReader::SetBuffer(std::size_t size) {
-    if (m_file != nullptr) std::setvbuf(m_file, nullptr, _IOFBF, size);
+    if (m_file == nullptr) return;
+    // A buffer of its own: the stream would allocate one at its first read,
+    // and a read that fails for memory would pass for a short file.
+    m_buffer.reset(new char[size]);
+    std::setvbuf(m_file, m_buffer.get(), _IOFBF, size);
 }
 
 long CInputReader::Size() {

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <memory>
 #include <utility>
 
 class CInputBytes {
@@ -58,6 +59,7 @@ public:
 private:
     const CInputBytes* m_bytes = nullptr;
     std::FILE* m_file = nullptr;
+    std::unique_ptr<char[]> m_buffer;
     std::size_t m_position = 0;
     bool m_atEnd = false;
 };

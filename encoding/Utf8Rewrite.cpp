@@ -2,6 +2,7 @@
 // streaming pass of 1024-byte chunks, and makes its declaration name UTF-16.
 #include "encoding/Utf8ToUtf16Converter.h"
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -126,14 +127,17 @@ public:
     ~File() { Close(); }
     File(const File&) = delete;
     File& operator=(const File&) = delete;
-    bool Open(const char* path, const char* mode) {
-        m_file = std::fopen(path, mode);
+    bool Open(const char* path, const char* mode, char* buffer, std::size_t size) {
+        m_file = platform::OpenStream(path, mode, buffer, size);
         return m_file != nullptr;
     }
-    void Close() {
+    // False when a write, the flush or the close failed.
+    bool Close() {
         std::FILE* file = m_file;
         m_file = nullptr;
-        if (file != nullptr) std::fclose(file);
+        if (file == nullptr) return true;
+        const bool written = std::ferror(file) == 0;
+        return std::fclose(file) == 0 && written;
     }
     std::FILE* Get() const { return m_file; }
 
@@ -158,20 +162,33 @@ int CUtf8ToUtf16Converter::ConvertToUtf16(const char* inputPath, char* pathBuffe
     const std::unique_ptr<char[]> outputBuffer(new char[kOutputBufferSize]);
     File output;
     // Another program may be writing or reading Temp.xml: it is emptied only
-    // once its name is ours.
+    // once its name is ours. One that holds it too long (a stopped program)
+    // is not waited for: the conversion cannot have its Temp.xml.
+    bool heldElsewhere = false;
     const auto openLocked = [&] {
-        m_tempXmlLock.Acquire(tempPath);
-        if (output.Open(tempPath, "wb")) return true;
+        if (!m_tempXmlLock.Acquire(tempPath) && m_tempXmlLock.TimedOut()) {
+            heldElsewhere = true;
+            return false;
+        }
+        if (output.Open(tempPath, "wb", outputBuffer.get(), kOutputBufferSize)) return true;
         m_tempXmlLock.Release();
         return false;
     };
     if (!firstPathFits || !openLocked()) {
-        if (!SecondTempPath(tempPath, sizeof tempPath) || !openLocked()) {
+        if (heldElsewhere || !SecondTempPath(tempPath, sizeof tempPath) || !openLocked()) {
+            if (heldElsewhere) m_tempXmlProblem = std::string(tempPath) + " is held by another program";
             return -95;
         }
     }
-
-    std::setvbuf(output.Get(), outputBuffer.get(), _IOFBF, kOutputBufferSize);
+    // Every write is checked at the close: a Temp.xml cut short (a full disk)
+    // fails the conversion rather than being converted as if it were whole.
+    const auto incomplete = [&] {
+        const int error = errno;
+        output.Close();
+        m_tempXmlProblem = std::string(tempPath) + " could not be written in full (" +
+                           std::strerror(error != 0 ? error : EIO) + ")";
+        return -95;
+    };
 
     CInputReader input(inputPath, bytes);
     if (!input.IsOpen()) return -95;
@@ -181,7 +198,7 @@ int CUtf8ToUtf16Converter::ConvertToUtf16(const char* inputPath, char* pathBuffe
 
     if (m_needsByteOrderMark == 1) {
         static const unsigned char kMark[] = {0xFF, 0xFE};
-        std::fwrite(kMark, 1, sizeof kMark, output.Get());
+        if (std::fwrite(kMark, 1, sizeof kMark, output.Get()) != sizeof kMark) return incomplete();
     }
 
     long remaining = input.Size();
@@ -280,15 +297,18 @@ int CUtf8ToUtf16Converter::ConvertToUtf16(const char* inputPath, char* pathBuffe
         carryLength = length - i;
         std::memcpy(carry, text + i, carryLength);
 
-        if (m_unitCount > 0) {
-            std::fwrite(units, 2, m_unitCount, output.Get());
+        if (m_unitCount > 0 && std::fwrite(units, 2, m_unitCount, output.Get()) != m_unitCount) {
+            return incomplete();
         }
         remaining -= static_cast<long>(chunk);
     }
 
     // Whatever is still carried was cut off by the end of the file: dropped.
     if (carryLength > 0) kept = false;
-    output.Close();
+    errno = 0;
+    if (std::fflush(output.Get()) != 0) return incomplete();
+    errno = 0;
+    if (!output.Close()) return incomplete();
     input.Close();
     m_keptEveryCharacter = kept;
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "platform/Platform.h"
 
@@ -34,11 +35,18 @@ public:
     // that loading Temp.xml gives, without decoding twice the bytes.
     bool RewriteKeptEveryCharacter() const { return m_keptEveryCharacter; }
 
+    // After -95: why Temp.xml could not be had, where the reason is more than
+    // a file that would not open (another program held it too long, a write
+    // failed: a full disk); empty otherwise. A Temp.xml written in part is
+    // never used.
+    const std::string& TempXmlProblem() const { return m_tempXmlProblem; }
+
     std::uint32_t m_unitCount = 0;
     std::uint8_t m_encoding = kUndetermined;
     std::uint8_t m_needsByteOrderMark = 0;
 
 private:
     bool m_keptEveryCharacter = false;
+    std::string m_tempXmlProblem;
     platform::NameLock m_tempXmlLock;
 };

@@ -18,11 +18,20 @@ void Log(const CSession& session, int level, int code, const char* text = "") {
     GetLogger().Log(g_moduleName, level, code, text, session.workingDirectory);
 }
 
+// Once the call's files are written, a failure to log (no memory for the
+// entry) loses the entry and changes nothing else: the call keeps its result.
+void LogAfterFiles(const CSession& session, int code) noexcept {
+    try {
+        Log(session, kOutcome, code);
+    } catch (...) {
+    }
+}
+
 // Reads the input once for the detection, the rewrite and the parse; where
 // it cannot be read whole, each reads the file. False when it does not open.
 bool ReadInput(const char* path, CInputBytes& bytes) {
     if (bytes.Load(path)) return true;
-    std::FILE* file = platform::OpenFile(path, "rb");
+    std::FILE* file = platform::OpenStream(path, "rb");
     if (file == nullptr) return false;
     std::fclose(file);
     return true;
@@ -44,7 +53,12 @@ bool Normalise(const CSession& session, CUtf8ToUtf16Converter& converter, const 
         case 0: Log(session, kProgress, 32005); return true;
         case 99: Log(session, kProgress, 32301, "NOONE:Utf 16 file"); return true;
         case -99: Log(session, kProgress, 32003); return false;
-        case -95: Log(session, kProgress, 32004); return false;
+        case -95:
+            // A Temp.xml that was there to write but could not be had whole
+            // stops the conversion: logged as an outcome, with the reason.
+            if (converter.TempXmlProblem().empty()) Log(session, kProgress, 32004);
+            else Log(session, kOutcome, 32004, converter.TempXmlProblem().c_str());
+            return false;
         case -94: Log(session, kProgress, 32007); return false;
         case -98: Log(session, kOutcome, 32006); return false;
         case -93: Log(session, kOutcome, 32008); return false;
@@ -104,12 +118,12 @@ int RunCustToZK8(CSession& session, const char* inputPath, const char* outputPat
     CXmlTlvConverter(session).ConvertCustToZK8(inputPath, outputPath, &bytes);
 
     if (option == 1) {
-        Log(session, kOutcome, 32013);
-        Log(session, kOutcome, 32011);
+        LogAfterFiles(session, 32013);
+        LogAfterFiles(session, 32011);
     } else {
-        Log(session, kOutcome, 32014);
-        Log(session, kOutcome, 32012);
+        LogAfterFiles(session, 32014);
+        LogAfterFiles(session, 32012);
     }
-    Log(session, kOutcome, session.defaultNamespace ? 32015 : 32016);
+    LogAfterFiles(session, session.defaultNamespace ? 32015 : 32016);
     return 0;
 }

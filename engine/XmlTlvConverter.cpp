@@ -30,6 +30,7 @@ int CXmlTlvConverter::ConvertCustToZK8(const char* inputPath, const char* output
         walk.Run(input);
     }
     output.Finish();
+    output.Keep();
     return 0;
 }
 
@@ -53,5 +54,6 @@ int CXmlTlvConverter::ConvertLoadedZK8ToCust(const pugi::xml_document& input, co
     }
     output.Finish();
     CStatusFile::Write(outputPath, status);
+    output.Keep();
     return 0;
 }

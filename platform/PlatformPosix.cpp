@@ -8,9 +8,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <climits>
 #include <cstring>
 #include <ctime>
 #include <mutex>
@@ -105,6 +107,63 @@ std::FILE* OpenFile(const char* path, const char* mode) {
     return file;
 }
 
+std::FILE* OpenStream(const char* path, const char* mode, char* buffer, std::size_t size) {
+    std::FILE* file = OpenFile(path, mode);
+    if (file == nullptr) {
+        if (errno == ENOMEM) throw std::bad_alloc();
+        return nullptr;
+    }
+    std::setvbuf(file, buffer, buffer != nullptr ? _IOFBF : _IONBF, buffer != nullptr ? size : 0);
+    return file;
+}
+
+std::FILE* OpenOutputFile(const char* path, bool& readable) {
+    // O_NONBLOCK: a pipe without a reader fails at once (ENXIO) instead of
+    // waiting for one. Cleared once open, so that writes wait for a reader
+    // that reads.
+    const int flags = O_CREAT | O_TRUNC | O_NONBLOCK | O_CLOEXEC;
+    struct stat st;
+    const bool regular = stat(path, &st) != 0 || S_ISREG(st.st_mode);
+    int fd = regular ? open(path, O_RDWR | flags, 0666) : -1;
+    readable = fd >= 0;
+    if (fd < 0) fd = open(path, O_WRONLY | flags, 0666);
+    if (fd < 0) {
+        if (errno == ENOMEM) throw std::bad_alloc();
+        return nullptr;
+    }
+    if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+        close(fd);
+        errno = EISDIR;
+        return nullptr;
+    }
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    std::FILE* file = fdopen(fd, readable ? "w+b" : "wb");
+    if (file == nullptr) {
+        const int error = errno;
+        close(fd);
+        if (error == ENOMEM) throw std::bad_alloc();
+        errno = error;
+        return nullptr;
+    }
+    std::setvbuf(file, nullptr, _IONBF, 0);
+    return file;
+}
+
+bool TruncateFile(std::FILE* file, std::uint64_t size) {
+    struct stat st;
+    if (std::fflush(file) != 0 || fstat(fileno(file), &st) != 0) return false;
+    if (static_cast<std::uint64_t>(st.st_size) <= size) return true;
+    return ftruncate(fileno(file), static_cast<off_t>(size)) == 0;
+}
+
+bool ResolvePath(const char* path, char* out, std::size_t size) {
+    char resolved[PATH_MAX];
+    const char* found = realpath(path, resolved) != nullptr ? resolved : path;
+    if (std::strlen(found) >= size) return false;
+    std::strcpy(out, found);
+    return true;
+}
+
 namespace {
 
 // A change this long ago cannot share a time stamp with a later one, however
@@ -165,9 +224,15 @@ bool CreateUniqueTempFile(const char* folder, char* out, std::size_t size) {
 }
 
 bool CopyFileReplacing(const char* src, const char* dst) {
-    FILE* in = std::fopen(src, "rb");
+    FILE* in = OpenStream(src, "rb");
     if (in == nullptr) return false;
-    FILE* out = std::fopen(dst, "wb");
+    FILE* out = nullptr;
+    try {
+        out = OpenStream(dst, "wb");
+    } catch (...) {
+        std::fclose(in);
+        throw;
+    }
     if (out == nullptr) {
         std::fclose(in);
         return false;
@@ -229,22 +294,60 @@ void LeaveCallLock() noexcept { pthread_mutex_unlock(&g_callLock); }
 // meanwhile (pugixml reading Temp.xml) nor a second thread's descriptor
 // shares it, and the kernel drops it with the last descriptor, when the
 // program ends at the latest.
+long LockWaitMilliseconds() {
+    const char* given = std::getenv("ZK8_LOCK_WAIT_MS");
+    if (given != nullptr && *given != '\0') {
+        char* end = nullptr;
+        const long milliseconds = std::strtol(given, &end, 10);
+        if (*end == '\0' && milliseconds >= 0) return milliseconds;
+    }
+    return 30000;
+}
+
+namespace {
+
+long long MonotonicMilliseconds() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<long long>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+// Takes the lock of the whole file, waiting until the deadline: 0, or the
+// errno that ended the wait (EAGAIN when the time ran out).
+int LockWhole(int fd, long long deadline) {
+    struct flock whole {};
+    whole.l_type = F_WRLCK;
+    whole.l_whence = SEEK_SET;  // start 0, length 0: the whole file
+    long pause = 1;
+    for (;;) {
+        if (fcntl(fd, F_OFD_SETLK, &whole) == 0) return 0;
+        if (errno == EINTR) continue;
+        if (errno != EAGAIN && errno != EACCES) return errno;
+        const long long left = deadline - MonotonicMilliseconds();
+        if (left <= 0) return EAGAIN;
+        const long sleep = static_cast<long>(std::min<long long>(pause, left));
+        timespec wait{sleep / 1000, (sleep % 1000) * 1000000L};
+        nanosleep(&wait, nullptr);
+        pause = std::min(pause * 2, 50L);
+    }
+}
+
+}  // namespace
+
 bool NameLock::Acquire(const char* path) {
     Release();
+    m_timedOut = false;
+    const long long deadline = MonotonicMilliseconds() + LockWaitMilliseconds();
     // The holder before us may have renamed the file and made a new one (a
     // run-log rotation): we then hold the old file, and try the new one.
     for (int attempt = 0; attempt < 1000; ++attempt) {
-        const int fd = open(path, O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+        const int fd = open(path, O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
         if (fd < 0) return false;
-        struct flock whole {};
-        whole.l_type = F_WRLCK;
-        whole.l_whence = SEEK_SET;  // start 0, length 0: the whole file
-        int locked;
-        while ((locked = fcntl(fd, F_OFD_SETLKW, &whole)) != 0 && errno == EINTR) {
-        }
+        const int locked = LockWhole(fd, deadline);
         struct stat held, named;
         if (locked != 0) {
             close(fd);
+            m_timedOut = locked == EAGAIN;
             return false;
         }
         if (fstat(fd, &held) == 0 && stat(path, &named) == 0 && held.st_dev == named.st_dev &&

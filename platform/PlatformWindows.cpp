@@ -9,7 +9,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cerrno>
 #include <cstring>
+#include <new>
 
 namespace platform {
 
@@ -71,6 +73,42 @@ bool GetCurrentDirectoryPath(char* out, std::size_t size) {
 }
 
 std::FILE* OpenFile(const char* path, const char* mode) { return std::fopen(path, mode); }
+
+std::FILE* OpenStream(const char* path, const char* mode, char* buffer, std::size_t size) {
+    std::FILE* file = std::fopen(path, mode);
+    if (file == nullptr) {
+        if (errno == ENOMEM) throw std::bad_alloc();
+        return nullptr;
+    }
+    std::setvbuf(file, buffer, buffer != nullptr ? _IOFBF : _IONBF, buffer != nullptr ? size : 0);
+    return file;
+}
+
+std::FILE* OpenOutputFile(const char* path, bool& readable) {
+    std::FILE* file = std::fopen(path, "w+b");
+    readable = file != nullptr;
+    if (file == nullptr && errno == EACCES) file = std::fopen(path, "wb");
+    if (file == nullptr) {
+        if (errno == ENOMEM) throw std::bad_alloc();
+        return nullptr;
+    }
+    std::setvbuf(file, nullptr, _IONBF, 0);
+    return file;
+}
+
+bool TruncateFile(std::FILE* file, std::uint64_t size) {
+    if (std::fflush(file) != 0) return false;
+    const __int64 length = _filelengthi64(_fileno(file));
+    if (length < 0) return false;
+    if (static_cast<std::uint64_t>(length) <= size) return true;
+    return _chsize_s(_fileno(file), static_cast<__int64>(size)) == 0;
+}
+
+bool ResolvePath(const char* path, char* out, std::size_t size) {
+    if (std::strlen(path) >= size) return false;
+    std::strcpy(out, path);
+    return true;
+}
 
 bool IsRegularFile(std::FILE* file) {
     return GetFileType(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)))) == FILE_TYPE_DISK;
@@ -168,8 +206,19 @@ void LeaveCallLock() noexcept { ReleaseSRWLockExclusive(&g_callLock); }
 // A named mutex: Windows hands an abandoned one to the next waiter when its
 // owner ends, and a mutex has no file whose handle would stand in the way of
 // renaming the file it guards.
+long LockWaitMilliseconds() {
+    const char* given = std::getenv("ZK8_LOCK_WAIT_MS");
+    if (given != nullptr && *given != '\0') {
+        char* end = nullptr;
+        const long milliseconds = std::strtol(given, &end, 10);
+        if (*end == '\0' && milliseconds >= 0) return milliseconds;
+    }
+    return 30000;
+}
+
 bool NameLock::Acquire(const char* path) {
     Release();
+    m_timedOut = false;
     char name[64];
     if (!MutexNameFor(path, name, sizeof name)) return false;
     // Open to every user: a service and a desktop program may share a folder.
@@ -180,8 +229,9 @@ bool NameLock::Acquire(const char* path) {
     HANDLE mutex = CreateMutexA(&attributes, FALSE, name);
     if (mutex == nullptr) mutex = OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, name);
     if (mutex == nullptr) return false;
-    const DWORD waited = WaitForSingleObject(mutex, INFINITE);
+    const DWORD waited = WaitForSingleObject(mutex, static_cast<DWORD>(LockWaitMilliseconds()));
     if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {
+        m_timedOut = waited == WAIT_TIMEOUT;
         CloseHandle(mutex);
         return false;
     }

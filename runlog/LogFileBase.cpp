@@ -95,17 +95,16 @@ bool CLogFileBase::WriteEntries(const std::vector<LogEntry>& entries) {
         // it, so that no two rotations discard each other's save file.
         platform::NameLock lock;
         lock.Acquire(path.c_str());
-        m_runLogFile = std::fopen(path.c_str(), "ab+");
+        // Without a stream buffer, finding the size is a seek and nothing else
+        // (a buffered stream opened for reading fills its buffer from the end
+        // of the file first), and every text goes straight to the file.
+        m_runLogFile = platform::OpenStream(path.c_str(), "ab+");
         if (m_runLogFile == nullptr) {
             // The entries for this file are lost, as each would be alone.
             while (next < entries.size() && entries[next].path == path) ++next;
             all = false;
             continue;
         }
-        // Without a stream buffer, finding the size is a seek and nothing else
-        // (a buffered stream opened for reading fills its buffer from the end of
-        // the file first), and every text goes straight to the file.
-        std::setvbuf(m_runLogFile, nullptr, _IONBF, 0);
         bool rotated = false;
         bool written;
         try {
@@ -168,7 +167,7 @@ bool CLogFileBase::CloseAndRotate(const std::string& path) {
     // Only one older generation is kept.
     platform::DeleteFilePath(saveName.c_str());
     const bool moved = platform::MovePath(path.c_str(), saveName.c_str());
-    std::FILE* emptied = std::fopen(path.c_str(), "ab");
+    std::FILE* emptied = platform::OpenStream(path.c_str(), "ab");
     if (emptied != nullptr) std::fclose(emptied);
     return moved;
 }
@@ -182,7 +181,7 @@ std::string CLogFileBase::MakeSaveName(const std::string& path) {
 }
 
 bool CLogFileBase::WriteDeviceEntry(const std::string& path, const std::string& line) {
-    m_deviceLogFile = std::fopen(path.c_str(), "ab+");
+    m_deviceLogFile = platform::OpenStream(path.c_str(), "ab+");
     if (m_deviceLogFile == nullptr) return false;
 
     bool written = true;

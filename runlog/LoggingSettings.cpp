@@ -31,10 +31,9 @@ std::string SettingsFolder(const std::string& folder) {
 // The bytes of the settings file that can reach the reader's table of lines;
 // false when the file cannot be opened.
 bool ReadSettingsBytes(const std::string& path, std::string& bytes) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) return false;
     // Read straight into the string, without a stream buffer in between.
-    std::setvbuf(file, nullptr, _IONBF, 0);
+    std::FILE* file = platform::OpenStream(path.c_str(), "rb");
+    if (file == nullptr) return false;
     bytes.clear();
     char chunk[4096];
     try {

@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/Platform.h"
+
 namespace {
 
 // Longest text the query fields and the path field hold (terminator excluded).
@@ -68,12 +70,15 @@ void CIniFile::AddLine() {
 CIniFile::CIniFile(const char* path) {
     if (!Reset(path)) return;
 
-    std::FILE* file = std::fopen(m_path, "rb");
+    // The stream reads through a buffer of ours: its own would be allocated
+    // at the first read, which would then fail for memory unseen.
+    char buffer[4096];
+    std::FILE* file = platform::OpenStream(m_path, "rb", buffer, sizeof buffer);
     if (file == nullptr) {
         // Leave an empty file behind where the folder allows it. Opened for
         // appending, so that a file another program has written since the
         // read failed (or one this program may not read) is never emptied.
-        std::FILE* created = std::fopen(m_path, "ab");
+        std::FILE* created = platform::OpenStream(m_path, "ab");
         if (created != nullptr) std::fclose(created);
         return;
     }

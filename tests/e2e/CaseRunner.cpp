@@ -8,6 +8,7 @@
 #include <pthread.h>
 #include <spawn.h>
 #include <sys/resource.h>
+#include <csignal>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -125,7 +126,18 @@ private:
         if (dlsym(m_library, name.c_str()) == nullptr) return Fail("no export " + name), INT_MIN;
         const auto call = [&] { return CallHere(name, args); };
         g_allocations = 0;
+        // A file-size limit for this call: every write past it fails (EFBIG).
+        rlimit unlimited{};
+        getrlimit(RLIMIT_FSIZE, &unlimited);
+        if (m_fileLimit >= 0) {
+            signal(SIGXFSZ, SIG_IGN);
+            rlimit cap = unlimited;
+            cap.rlim_cur = static_cast<rlim_t>(m_fileLimit);
+            setrlimit(RLIMIT_FSIZE, &cap);
+        }
         const int result = m_asNobody ? AsNobody(m_folder.Path(), call) : OnSmallStack(call);
+        setrlimit(RLIMIT_FSIZE, &unlimited);
+        m_fileLimit = -1;
         m_lastAllocations = g_allocations;
         g_failFrom = SIZE_MAX;
         m_asNobody = false;
@@ -169,7 +181,9 @@ private:
             Compare(m_output, how, Text(rest));
         } else if (op == "env") {
             const std::string name = Word(rest);
-            setenv(name.c_str(), Path(rest).c_str(), 1);
+            // A number stays a number; anything else is a path.
+            const bool number = !rest.empty() && rest.find_first_not_of("0123456789") == std::string::npos;
+            setenv(name.c_str(), number ? rest.c_str() : Path(rest).c_str(), 1);
         } else if (op == "unset") {
             unsetenv(rest.c_str());
         } else if (op == "host") {
@@ -188,6 +202,8 @@ private:
             g_failFrom = rest == "first" ? 1 : m_lastAllocations;
         } else if (op == "held") {
             if (g_held != std::stol(rest)) Fail(std::to_string(g_held) + " blocks held");
+        } else if (op == "limit-file") {
+            m_fileLimit = std::stol(rest);
         } else if (op == "limit-as") {
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
             return Skip("the sanitizer's shadow memory does not fit under an address-space limit"), true;
@@ -209,6 +225,7 @@ private:
     Case m_case;
     void* m_library = nullptr;
     bool m_asNobody = false;
+    long m_fileLimit = -1;
     std::size_t m_lastAllocations = 0;
     std::string m_output;
 };

@@ -297,6 +297,15 @@ void CaseScript::Compare(std::string actual, const std::string& how, const std::
             Fail(std::to_string(count) + " entries, expected " + expected + (whole ? "" : ", not all whole") + ":\n" +
                  text.substr(0, 4000));
         }
+    } else if (how == "begins") {
+        // What a forward write that stopped early leaves: a beginning of the
+        // whole, however short.
+        if (expected.compare(0, text.size(), text) != 0) {
+            std::size_t at = 0;
+            while (at < text.size() && text[at] == expected[at]) ++at;
+            Fail("not a beginning of the expected bytes: differs at byte " + std::to_string(at) + " of " +
+                 std::to_string(text.size()));
+        }
     } else if (how == "lines") {
         const long lines = std::count(text.begin(), text.end(), '\n');
         if (lines != std::stol(expected)) Fail(std::to_string(lines) + " lines, expected " + expected);
