@@ -12,7 +12,7 @@
 
 #include <string>
 
-#include "converter/OutputTree.h"
+#include "output/OutputTree.h"
 #include "converter/WalkObserver.h"
 #include "dictionary/Dictionary.h"
 

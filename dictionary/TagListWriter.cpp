@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "converter/OutputFile.h"
+#include "output/OutputFile.h"
 #include "dictionary/Dictionary.h"
 
 int CDictionary::WriteTagList(const char* path) const {

@@ -1,7 +1,7 @@
 #include "engine/Engine.h"
 
 #include "converter/AllocationWatch.h"
-#include "converter/StreamedOutput.h"
+#include "output/StreamedOutput.h"
 #include "engine/ConversionDrivers.h"
 #include "engine/Session.h"
 #include "engine/SettingsDriven.h"

@@ -1,8 +1,8 @@
 #include "engine/XmlTlvConverter.h"
 
 #include "converter/InputDocument.h"
-#include "converter/OutputFile.h"
-#include "converter/StreamedOutput.h"
+#include "output/OutputFile.h"
+#include "output/StreamedOutput.h"
 #include "to_customer/DeviceToCustWalk.h"
 #include "to_device/CustToDeviceWalk.h"
 

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "converter/InputDocument.h"
-#include "converter/StreamedOutput.h"
+#include "output/StreamedOutput.h"
 #include "encoding/InputBytes.h"
 #include "engine/XmlTlvConverter.h"
 #include "fuzz/FuzzSupport.h"
@@ -27,7 +27,12 @@ void Walk(const pugi::xml_document& document, COutputTree& output, bool toDevice
         CCustToDeviceWalk(dictionary, output, operationClass, nullptr).Run(document);
     } else {
         CErrorTable errors;
-        CDeviceToCustWalk(dictionary, output, option, defaultNamespace, errors, nullptr).Run(document);
+        CDeviceToCustWalk walk(dictionary, output, option, defaultNamespace, errors, nullptr);
+        walk.Run(document);
+        // The status file by the library's writer and by pugixml's save.
+        if (walk.Status().Bytes(dictionary) != ReferenceStatusBytes(walk.Status(), dictionary)) {
+            fuzz::Fail("status file differs");
+        }
     }
 }
 

@@ -6,7 +6,7 @@ import argparse, hashlib, os, random, re, signal, subprocess, time
 from collections import Counter
 from pathlib import Path
 
-FOLDERS = ["converter", "dictionary", "encoding", "engine", "exports", "platform", "runlog", "settings", "to_customer", "to_device"]
+FOLDERS = ["converter", "dictionary", "encoding", "engine", "exports", "output", "platform", "runlog", "settings", "to_customer", "to_device"]
 NOT_BUILT = {"platform/PlatformWindows.cpp"}
 CMP = {"==": "!=", "!=": "==", "<": ">=", ">": "<=", "<=": ">", ">=": "<"}
 DECL = re.compile(r"^\s*(?:[\w:]+(?:<.*>)?[\s*&]+)+\w+\s*[=({\[;,]")  # `Type name = ...;` and the like

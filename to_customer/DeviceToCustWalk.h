@@ -8,7 +8,7 @@
 #include <pugixml.hpp>
 
 #include "converter/OutputCursor.h"
-#include "converter/OutputTree.h"
+#include "output/OutputTree.h"
 #include "converter/TransferHeader.h"
 #include "converter/WalkObserver.h"
 #include "dictionary/Dictionary.h"

@@ -2,41 +2,13 @@
 // lists them in the status file written next to the customer output.
 #include <cstdio>
 
-#include "converter/AllocationWatch.h"
-#include "converter/OutputFile.h"
+#include "output/MarkupWriter.h"
+#include "output/OutputFile.h"
 #include "to_customer/StatusFile.h"
 
 namespace {
 
 const char kStatusSuffix[] = "_Status.xml";
-
-class StringWriter : public pugi::xml_writer {
-public:
-    void write(const void* data, std::size_t size) override {
-        bytes.append(static_cast<const char*>(data), size);
-    }
-    std::string bytes;
-};
-
-// The indented writer puts a blank before the slash of an empty-element tag;
-// the status file has none. Texts are escaped, so " />" (as UTF-16LE units)
-// only ever ends a tag.
-std::string RemoveBlankBeforeEmptyTagEnd(const std::string& utf16) {
-    static const char kBlankSlashGreater[] = {' ', 0, '/', 0, '>', 0};
-    std::string out;
-    out.reserve(utf16.size());
-    std::size_t i = 0;
-    while (i < utf16.size()) {
-        if (utf16.compare(i, 6, kBlankSlashGreater, 6) == 0) {
-            out.append(kBlankSlashGreater + 2, 4);
-            i += 6;
-        } else {
-            out.append(utf16, i, 2);
-            i += 2;
-        }
-    }
-    return out;
-}
 
 }  // namespace
 
@@ -62,27 +34,58 @@ bool CStatusFile::Collect(const char* tag, const char* text) {
     return true;
 }
 
+// The layout of an indented save: a tab per level, one element a line, an
+// element holding only its text on one line, `<name/>` for one without
+// children; texts escaped.
 std::string CStatusFile::Bytes(const CDictionary& dictionary) const {
-    pugi::xml_document status;
-    pugi::xml_node root = status.append_child("status");
-    if (m_blockSeen) {
-        pugi::xml_node exceptions = root.append_child(dictionary.FindExternForIntern("exs").c_str());
-        const std::string exceptionName = dictionary.FindExternForIntern("exc");
-        const std::string numberName = dictionary.FindExternForIntern("eno");
-        const std::string textName = dictionary.FindExternForIntern("err");
-        for (int i = 0; i <= m_last; ++i) {
-            pugi::xml_node exception = exceptions.append_child(exceptionName.c_str());
-            exception.append_child(numberName.c_str()).text().set(m_entries[i].number.c_str());
-            exception.append_child(textName.c_str()).text().set(m_entries[i].text.c_str());
+    const std::string exceptionsName = dictionary.FindExternForIntern("exs");
+    const std::string exceptionName = dictionary.FindExternForIntern("exc");
+    const std::string numberName = dictionary.FindExternForIntern("eno");
+    const std::string textName = dictionary.FindExternForIntern("err");
+    std::string bytes;
+    CUtf16Output out(bytes, true);
+    CMarkupWriter writer(out);
+    const auto field = [&writer](const std::string& name, const std::string& text) {
+        writer.Markup("\t\t\t");
+        writer.StartTag(name.c_str());
+        writer.EndStartTag();
+        writer.EscapedText(text.c_str());
+        writer.EndTag(name.c_str());
+        writer.Markup("\n");
+    };
+    writer.Markup("<?xml version=\"1.0\"?>\n");
+    writer.StartTag("status");
+    if (!m_blockSeen) {
+        writer.EmptyEnd();
+    } else {
+        writer.EndStartTag();
+        writer.Markup("\n\t");
+        writer.StartTag(exceptionsName.c_str());
+        if (m_last < 0) {
+            writer.EmptyEnd();
+        } else {
+            writer.EndStartTag();
+            writer.Markup("\n");
+            for (int i = 0; i <= m_last; ++i) {
+                writer.Markup("\t\t");
+                writer.StartTag(exceptionName.c_str());
+                writer.EndStartTag();
+                writer.Markup("\n");
+                field(numberName, m_entries[i].number);
+                field(textName, m_entries[i].text);
+                writer.Markup("\t\t");
+                writer.EndTag(exceptionName.c_str());
+                writer.Markup("\n");
+            }
+            writer.Markup("\t");
+            writer.EndTag(exceptionsName.c_str());
         }
+        writer.Markup("\n");
+        writer.EndTag("status");
     }
-    // A list that could not be built whole is not written as if it were.
-    CAllocationWatch::ThrowIfFailed();
-
-    StringWriter writer;
-    status.save(writer, PUGIXML_TEXT("\t"), pugi::format_indent | pugi::format_write_bom,
-                pugi::encoding_utf16_le);
-    return RemoveBlankBeforeEmptyTagEnd(writer.bytes);
+    writer.Markup("\n");
+    out.Flush();
+    return bytes;
 }
 
 void CStatusFile::Write(const char* outputPath, const std::string& bytes) {

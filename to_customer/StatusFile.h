@@ -23,6 +23,12 @@ public:
     bool Collecting() const { return m_collecting; }
     void Collecting(bool collecting) { m_collecting = collecting; }
 
+    // What the file lists: whether a block was seen, and the entries up to
+    // LastIndex (-1: none).
+    bool BlockSeen() const { return m_blockSeen; }
+    int LastIndex() const { return m_last; }
+    const ErrorEntry& Entry(int index) const { return m_entries[static_cast<std::size_t>(index)]; }
+
     // The file's bytes, made before anything is written, so that a run
     // without the memory for them writes neither file.
     std::string Bytes(const CDictionary& dictionary) const;

@@ -47,3 +47,36 @@ void CReferenceOutput::Save(const char* path) const {
     m_document.save_file(path, PUGIXML_TEXT(""), pugi::format_write_bom | pugi::format_raw | pugi::format_no_escapes,
                          pugi::encoding_utf16_le);
 }
+
+namespace {
+
+class StringWriter : public pugi::xml_writer {
+public:
+    void write(const void* data, std::size_t size) override { bytes.append(static_cast<const char*>(data), size); }
+    std::string bytes;
+};
+
+}  // namespace
+
+std::string ReferenceStatusBytes(const CStatusFile& status, const CDictionary& dictionary) {
+    pugi::xml_document document;
+    pugi::xml_node root = document.append_child("status");
+    if (status.BlockSeen()) {
+        pugi::xml_node exceptions = root.append_child(dictionary.FindExternForIntern("exs").c_str());
+        for (int i = 0; i <= status.LastIndex(); ++i) {
+            pugi::xml_node exception = exceptions.append_child(dictionary.FindExternForIntern("exc").c_str());
+            exception.append_child(dictionary.FindExternForIntern("eno").c_str()).text().set(status.Entry(i).number.c_str());
+            exception.append_child(dictionary.FindExternForIntern("err").c_str()).text().set(status.Entry(i).text.c_str());
+        }
+    }
+    StringWriter writer;
+    document.save(writer, PUGIXML_TEXT("\t"), pugi::format_indent | pugi::format_write_bom, pugi::encoding_utf16_le);
+    // Texts are escaped, so " />" (as UTF-16LE units) only ever ends a tag.
+    static const char kBlankSlash[] = {' ', 0, '/', 0, '>', 0};
+    std::string out;
+    for (std::size_t i = 0; i < writer.bytes.size(); i += 2) {
+        if (writer.bytes.compare(i, 6, kBlankSlash, 6) == 0) continue;
+        out.append(writer.bytes, i, 2);
+    }
+    return out;
+}

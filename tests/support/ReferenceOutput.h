@@ -5,7 +5,15 @@
 
 #include <pugixml.hpp>
 
-#include "converter/OutputTree.h"
+#include <string>
+
+#include "dictionary/Dictionary.h"
+#include "output/OutputTree.h"
+#include "to_customer/StatusFile.h"
+
+// The status file's bytes as pugixml's indented save gives them (with no
+// blank before the slash of an empty-element tag).
+std::string ReferenceStatusBytes(const CStatusFile& status, const CDictionary& dictionary);
 
 class CReferenceOutput : public COutputTree {
 public:

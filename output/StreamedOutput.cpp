@@ -1,4 +1,4 @@
-#include "converter/StreamedOutput.h"
+#include "output/StreamedOutput.h"
 
 #include <algorithm>
 #include <cstring>
@@ -8,8 +8,6 @@ namespace {
 constexpr std::size_t kBlockSize = 256;
 constexpr std::size_t kTextChunkSize = 64 * 1024;
 const char kDeclaration[] = "<?xml version=\"1.0\" encoding=\"UTF-16\"?>";
-
-const char* OutputName(const char* name) { return *name != '\0' ? name : ":anonymous"; }
 
 // The mark of a closed element: where it ends, whether it was written as
 // `<a/>`, and the low bit that tells a mark from an element's address.
@@ -43,7 +41,7 @@ CStreamedOutput::CStreamedOutput(const char* path, std::size_t writeAfter, std::
     m_document.refs = 1;  // the output's own: never released
     m_document.state = Element::kOpen;
     m_path.push_back(&m_document);
-    m_out.Ascii(kDeclaration);
+    m_writer.Markup(kDeclaration);
 }
 
 CStreamedOutput::~CStreamedOutput() {
@@ -171,11 +169,9 @@ void CStreamedOutput::CloseTop() {
     const std::uint64_t offset = m_out.Offset();
     const bool empty = element->state == Element::kStartTag;
     if (empty) {
-        m_out.Ascii("/>");
+        m_writer.EmptyEnd();
     } else {
-        m_out.Ascii("</");
-        m_out.Text(OutputName(element->names->name));
-        m_out.Ascii(">");
+        m_writer.EndTag(element->names->name);
     }
     element->state = Element::kClosed;
     element->at = Mark(offset, empty);
@@ -206,23 +202,15 @@ void CStreamedOutput::WritePending(std::uint64_t recent) {
         element->next = nullptr;
         --m_pending;
         if (parent->state == Element::kStartTag) {
-            m_out.Ascii(">");
+            m_writer.EndStartTag();
             parent->state = Element::kOpen;
         }
-        m_out.Ascii("<");
-        m_out.Text(OutputName(element->names->name));
-        for (int i = 0; i < element->attributes.count; ++i) {
-            m_out.Ascii(" ");
-            m_out.Text(OutputName(element->attributes.names[i]));
-            m_out.Ascii("=\"");
-            m_out.Text(element->attributes.values[i]);
-            m_out.Ascii("\"");
-        }
+        m_writer.StartTag(element->names->name, element->attributes);
         element->attributes = OutAttributes();
         element->state = Element::kStartTag;
         if (element->text != nullptr) {
-            m_out.Ascii(">");
-            m_out.Text(element->text);
+            m_writer.EndStartTag();
+            m_writer.Text(element->text);
             element->state = Element::kOpen;
         }
         element->at = m_path.size();
@@ -256,35 +244,22 @@ void CStreamedOutput::KeepPendingTexts() {
 }
 
 // Without recursion: a held subtree may be as deep as the input.
-void CStreamedOutput::Render(const Element* root, std::string& bytes) const {
-    auto endTag = [&bytes](const Element* element) {
-        AppendUtf16(bytes, "</");
-        AppendUtf16(bytes, OutputName(element->names->name));
-        AppendUtf16(bytes, ">");
-    };
+void CStreamedOutput::Render(const Element* root, CMarkupWriter& writer) {
     std::vector<const Element*> parents;
     const Element* element = root;
     for (;;) {
-        AppendUtf16(bytes, "<");
-        AppendUtf16(bytes, OutputName(element->names->name));
-        for (int i = 0; i < element->attributes.count; ++i) {
-            AppendUtf16(bytes, " ");
-            AppendUtf16(bytes, OutputName(element->attributes.names[i]));
-            AppendUtf16(bytes, "=\"");
-            AppendUtf16(bytes, element->attributes.values[i]);
-            AppendUtf16(bytes, "\"");
-        }
+        writer.StartTag(element->names->name, element->attributes);
         if (element->text == nullptr && element->firstChild == nullptr) {
-            AppendUtf16(bytes, "/>");
+            writer.EmptyEnd();
         } else {
-            AppendUtf16(bytes, ">");
-            if (element->text != nullptr) AppendUtf16(bytes, element->text);
+            writer.EndStartTag();
+            if (element->text != nullptr) writer.Text(element->text);
             if (element->firstChild != nullptr) {
                 parents.push_back(element);
                 element = element->firstChild;
                 continue;
             }
-            endTag(element);
+            writer.EndTag(element->names->name);
         }
         // The next element: a sibling, or the end of a parent first.
         for (;;) {
@@ -295,7 +270,7 @@ void CStreamedOutput::Render(const Element* root, std::string& bytes) const {
             }
             element = parents.back();
             parents.pop_back();
-            endTag(element);
+            writer.EndTag(element->names->name);
         }
     }
 }
@@ -309,18 +284,19 @@ void CStreamedOutput::Finish() {
     for (const auto& entry : m_late) {
         const bool empty = MarkEmpty(entry.first);
         Splice splice{MarkOffset(entry.first), 0, std::string()};
-        if (empty) {
+        {
+            CUtf16Output bytes(splice.bytes, false);
+            CMarkupWriter writer(bytes);
             // "/>" becomes ">", the children, "</name>".
-            splice.removed = 4;
-            AppendUtf16(splice.bytes, ">");
-        }
-        for (const Element* child = entry.second.firstChild; child != nullptr; child = child->next) {
-            Render(child, splice.bytes);
-        }
-        if (empty) {
-            AppendUtf16(splice.bytes, "</");
-            AppendUtf16(splice.bytes, OutputName(entry.second.names->name));
-            AppendUtf16(splice.bytes, ">");
+            if (empty) {
+                splice.removed = 4;
+                writer.EndStartTag();
+            }
+            for (const Element* child = entry.second.firstChild; child != nullptr; child = child->next) {
+                Render(child, writer);
+            }
+            if (empty) writer.EndTag(entry.second.names->name);
+            bytes.Flush();
         }
         splices.push_back(std::move(splice));
     }

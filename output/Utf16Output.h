@@ -1,5 +1,6 @@
 // The bytes of a conversion output: UTF-16LE with byte-order mark, written
-// through one large buffer. The file is opened when the buffer first fills or
+// through one large buffer; or, for what is put together in memory (late
+// subtrees, the status file), the same bytes into a string. The file is opened when the buffer first fills or
 // at Finish (a small output is written in one go). An output that is not
 // kept (Keep, once the call has written all its files) removes the file it
 // opened: a call that fails never leaves a part that could pass for a whole
@@ -21,11 +22,7 @@
 #include <string>
 #include <vector>
 
-#include "converter/OutputFile.h"
-
-// UTF-16LE code units appended to a byte string: what the output's
-// insertions are rendered into.
-void AppendUtf16(std::string& bytes, const char* utf8);
+#include "output/OutputFile.h"
 
 // Bytes to put at an offset of what was written, in place of `removed` bytes.
 struct Splice {
@@ -38,6 +35,9 @@ class CUtf16Output {
 public:
     // A null path: the bytes go nowhere (a walk that only looks).
     explicit CUtf16Output(const char* path);
+    // Into a string, the byte-order mark first when `mark`; Flush puts the
+    // last bytes there.
+    CUtf16Output(std::string& into, bool mark);
     ~CUtf16Output();
     CUtf16Output(const CUtf16Output&) = delete;
     CUtf16Output& operator=(const CUtf16Output&) = delete;
@@ -53,6 +53,8 @@ public:
     // How many bytes have been written so far, the byte-order mark included.
     std::uint64_t Offset() const { return m_flushed + m_used; }
 
+    // Into a string: everything written so far is there.
+    void Flush() { FlushBuffer(); }
     // Writes the rest with the insertions (ascending offsets) and closes.
     void Finish(const std::vector<Splice>& splices);
     // The call wrote all its files: the output stays.
@@ -60,7 +62,7 @@ public:
 
 private:
     void Unit(std::uint32_t unit) {
-        if (m_used + 2 > kBufferSize) FlushBuffer();
+        if (m_used + 2 > m_capacity) FlushBuffer();
         m_buffer[m_used++] = static_cast<unsigned char>(unit & 0xFF);
         m_buffer[m_used++] = static_cast<unsigned char>((unit >> 8) & 0xFF);
     }
@@ -69,7 +71,11 @@ private:
     void WriteForward(const std::vector<Splice>& splices);
 
     static constexpr std::size_t kBufferSize = 64 * 1024;
+    // What is put together in a string comes in small pieces.
+    static constexpr std::size_t kStringBufferSize = 1024;
     const char* m_path;
+    std::string* m_into = nullptr;
+    std::size_t m_capacity;
     std::unique_ptr<unsigned char[]> m_buffer;
     std::size_t m_used = 0;
     std::uint64_t m_flushed = 0;

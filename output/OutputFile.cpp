@@ -1,4 +1,4 @@
-#include "converter/OutputFile.h"
+#include "output/OutputFile.h"
 
 #include <cerrno>
 

@@ -1,4 +1,4 @@
-#include "converter/Utf16Output.h"
+#include "output/Utf16Output.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -42,26 +42,14 @@ const unsigned char* DecodeOne(const unsigned char* p, std::uint32_t units[2], i
 
 }  // namespace
 
-void AppendUtf16(std::string& bytes, const char* utf8) {
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(utf8);
-    while (*p != 0) {
-        if (*p < 0x80) {
-            bytes.push_back(static_cast<char>(*p++));
-            bytes.push_back('\0');
-            continue;
-        }
-        std::uint32_t units[2];
-        int count = 0;
-        p = DecodeOne(p, units, count);
-        for (int i = 0; i < count; ++i) {
-            bytes.push_back(static_cast<char>(units[i] & 0xFF));
-            bytes.push_back(static_cast<char>(units[i] >> 8));
-        }
-    }
+CUtf16Output::CUtf16Output(const char* path)
+    : m_path(path), m_capacity(kBufferSize), m_buffer(new unsigned char[kBufferSize]) {
+    Unit(0xFEFF);
 }
 
-CUtf16Output::CUtf16Output(const char* path) : m_path(path), m_buffer(new unsigned char[kBufferSize]) {
-    Unit(0xFEFF);
+CUtf16Output::CUtf16Output(std::string& into, bool mark)
+    : m_path(nullptr), m_into(&into), m_capacity(kStringBufferSize), m_buffer(new unsigned char[kStringBufferSize]) {
+    if (mark) Unit(0xFEFF);
 }
 
 CUtf16Output::~CUtf16Output() {
@@ -75,7 +63,7 @@ void CUtf16Output::Text(const char* utf8) {
     for (;;) {
         // A run of ASCII, as far as the buffer has room.
         unsigned char* out = m_buffer.get() + m_used;
-        const std::size_t room = (kBufferSize - m_used) / 2;
+        const std::size_t room = (m_capacity - m_used) / 2;
         std::size_t n = 0;
         for (; n < room && p[n] != 0 && p[n] < 0x80; ++n) {
             out[2 * n] = p[n];
@@ -99,8 +87,8 @@ void CUtf16Output::Bytes(const std::string& bytes) {
     const char* data = bytes.data();
     std::size_t size = bytes.size();
     while (size > 0) {
-        if (m_used == kBufferSize) FlushBuffer();
-        const std::size_t part = std::min(size, kBufferSize - m_used);
+        if (m_used == m_capacity) FlushBuffer();
+        const std::size_t part = std::min(size, m_capacity - m_used);
         std::memcpy(m_buffer.get() + m_used, data, part);
         m_used += part;
         data += part;
@@ -114,6 +102,7 @@ void CUtf16Output::Open() {
 }
 
 void CUtf16Output::FlushBuffer() {
+    if (m_into != nullptr) m_into->append(reinterpret_cast<const char*>(m_buffer.get()), m_used);
     if (m_path == nullptr) {
         m_flushed += m_used;
         m_used = 0;

@@ -34,8 +34,9 @@
 #include <utility>
 #include <vector>
 
-#include "converter/OutputTree.h"
-#include "converter/Utf16Output.h"
+#include "output/MarkupWriter.h"
+#include "output/OutputTree.h"
+#include "output/Utf16Output.h"
 
 class CStreamedOutput : public COutputTree {
 public:
@@ -104,9 +105,10 @@ private:
     void CloseTop();
     // The texts of what stays pending move to a fresh store.
     void KeepPendingTexts();
-    void Render(const Element* element, std::string& bytes) const;
+    static void Render(const Element* element, CMarkupWriter& writer);
 
     CUtf16Output m_out;
+    CMarkupWriter m_writer{m_out};
     OutNames m_documentNames;
     Element m_document;
     std::vector<Element*> m_path;  // open elements, the document first
