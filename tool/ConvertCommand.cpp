@@ -11,6 +11,7 @@
 
 #include "tool/CompleteOutput.h"
 #include "tool/ResultMeaning.h"
+#include "tool/ScratchFiles.h"
 
 namespace fs = std::filesystem;
 
@@ -25,13 +26,16 @@ struct Job {
 // The library rewrites UTF-8 input into one fixed file, Temp.xml, in the
 // application-data folder; workers running side by side would share it. Each
 // worker gets an application-data folder of its own for the time of its run.
-std::string PrivateApplicationData() {
-    std::string folder = (fs::temp_directory_path() / "zk8conv.XXXXXX").string();
-    if (mkdtemp(folder.data()) == nullptr) return std::string();
+// "" or why it could not be made.
+std::string PrivateApplicationData(const ScratchFolder& folder) {
+    if (!folder.Failure().empty()) {
+        return "cannot create a temporary folder in " + TemporaryFolder() + ": " + folder.Failure();
+    }
     std::error_code error;
-    fs::create_directories(fs::path(folder) / "ORVANE" / "Kelmora", error);
-    setenv("ZK8_COMMON_APPDATA", folder.c_str(), 1);
-    return folder;
+    fs::create_directories(fs::path(folder.Path()) / "ORVANE" / "Kelmora", error);
+    if (error) return "cannot create a temporary folder in " + folder.Path() + ": " + error.message();
+    setenv("ZK8_COMMON_APPDATA", folder.Path().c_str(), 1);
+    return "";
 }
 
 struct Worker {
@@ -56,17 +60,21 @@ pid_t StartWorker(BatchDirection direction, const Job& job, const std::string& o
         return pid;
     }
     close(channel[0]);
-    const std::string appData = PrivateApplicationData();
-    const CompleteOutput outcome =
-        WriteComplete(job.output,
-                      direction == BatchDirection::ToCustomer ? std::optional(StatusFileOf(job.output)) : std::nullopt,
-                      [&](const char* out) {
-            return engine::Convert({direction == BatchDirection::ToDevice ? engine::Direction::ToDevice
-                                                                          : engine::Direction::ToCustomer,
-                                    job.input.c_str(), out, engine::Folder::Given, outDir.c_str()});
-        });
-    std::error_code error;
-    if (!appData.empty()) fs::remove_all(appData, error);
+    CompleteOutput outcome;
+    {
+        const ScratchFolder appData;
+        outcome.failure = PrivateApplicationData(appData);
+        if (outcome.failure.empty()) {
+            outcome = WriteComplete(
+                job.output,
+                direction == BatchDirection::ToCustomer ? std::optional(StatusFileOf(job.output)) : std::nullopt,
+                [&](const char* out) {
+                    return engine::Convert({direction == BatchDirection::ToDevice ? engine::Direction::ToDevice
+                                                                                  : engine::Direction::ToCustomer,
+                                            job.input.c_str(), out, engine::Folder::Given, outDir.c_str()});
+                });
+        }
+    }  // _exit runs no destructors
     if (!outcome.failure.empty()) {
         const ssize_t written = write(channel[1], outcome.failure.data(), outcome.failure.size());
         _exit(written > 0 ? kWriteFailed : 1);
@@ -123,6 +131,9 @@ int RunBatchConvert(BatchDirection direction, const std::vector<std::string>& in
         return 1;
     }
     const std::string workingDirectory = fs::absolute(outDir).string();
+    // Once here rather than in every worker.
+    RemoveStale(outDir);
+    RemoveStale(TemporaryFolder());
 
     std::vector<Job> jobs;
     std::set<std::string> outputs;

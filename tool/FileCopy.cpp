@@ -35,17 +35,11 @@ std::string CopyBytes(int from, const std::string& fromName, int to, const std::
     }
 }
 
-std::string CopyFile(const std::string& from, const std::string& to) {
-    const int in = open(from.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0) return Reason("cannot read " + from);
+std::string CopyFile(int from, const std::string& fromName, const std::string& to, const std::string& toName) {
+    if (lseek(from, 0, SEEK_SET) != 0) return Reason("cannot read " + fromName);
     const int out = open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (out < 0) {
-        const std::string failure = Reason("cannot write " + to);
-        close(in);
-        return failure;
-    }
-    std::string failure = CopyBytes(in, from, out, to);
-    if (close(out) != 0 && failure.empty()) failure = Reason("cannot write " + to);
-    close(in);
+    if (out < 0) return Reason("cannot write " + toName);
+    std::string failure = CopyBytes(from, fromName, out, toName);
+    if (close(out) != 0 && failure.empty()) failure = Reason("cannot write " + toName);
     return failure;
 }

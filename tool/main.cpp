@@ -37,17 +37,11 @@ int Report(const CompleteOutput& outcome, const std::string& subject) {
     return 0;
 }
 
-// Runs `write` on the named output, or for "-" on a temporary file copied
-// to standard output once it is complete; a failed call writes nothing there.
+// Runs `write` on the output ("-": standard output, which a failed call
+// leaves empty).
 int WriteOutput(const std::string& output, const std::string& subject, const std::optional<std::string>& statusFile,
                 const std::function<engine::Result(const char* path)>& write) {
-    if (output != kStandardStream) return Report(WriteComplete(output, statusFile, write), subject);
-    TemporaryFile copy;
-    if (!copy.Failure().empty()) return Fail(copy.Failure());
-    const int status = Report(WriteComplete(copy.Path(), statusFile, write), subject);
-    if (status != 0) return status;
-    const std::string failure = CopyToStandardOutput(copy.Path());
-    return failure.empty() ? 0 : Fail(failure);
+    return Report(WriteComplete(output, statusFile, write), subject);
 }
 
 struct ConversionArguments {
@@ -72,15 +66,13 @@ void AddConversionOptions(CLI::App* command, ConversionArguments& args) {
 // Usage errors: a one-line hint on standard error and this exit status.
 const int kUsageError = 2;
 
-// The path to read for INPUT: itself, or for "-" a copy of standard input
-// held in `copy`. "" when the copy failed, which is reported.
-std::string InputPath(const std::string& input, std::optional<TemporaryFile>& copy) {
+// The path to read for INPUT: itself, or for "-" that of a copy of
+// standard input held in `copy`. "" when the copy failed, which is reported.
+std::string InputPath(const std::string& input, std::optional<StandardInputCopy>& copy) {
     if (input != kStandardStream) return input;
     copy.emplace();
-    std::string failure = copy->Failure();
-    if (failure.empty()) failure = CopyStandardInputTo(copy->Path());
-    if (failure.empty()) return copy->Path();
-    Fail(failure);
+    if (copy->Failure().empty()) return copy->Path();
+    Fail(copy->Failure());
     return "";
 }
 
@@ -94,7 +86,7 @@ int Convert(bool toDevice, const ConversionArguments& args) {
         }
         statusFile = args.status.empty() ? StatusFileOf(args.output) : args.status;
     }
-    std::optional<TemporaryFile> inputCopy;
+    std::optional<StandardInputCopy> inputCopy;
     const std::string inputPath = InputPath(args.input, inputCopy);
     if (inputPath.empty()) return 1;
     const char* in = inputPath.c_str();
@@ -236,7 +228,7 @@ int main(int argc, char** argv) {
             options.json = checkJson;
             options.every = checkAll;
             options.shownName = checkInput;
-            std::optional<TemporaryFile> inputCopy;
+            std::optional<StandardInputCopy> inputCopy;
             const std::string inputPath = InputPath(checkInput, inputCopy);
             return inputPath.empty() ? 2 : RunCheck(inputPath, options);
         }

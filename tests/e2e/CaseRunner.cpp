@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
+#include <grp.h>
 #include <pthread.h>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -13,6 +14,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <filesystem>
@@ -89,6 +91,35 @@ int AsNobody(const std::string& folder, const std::function<int()>& call) {
     int status = 0;
     waitpid(child, &status, 0);
     return WIFEXITED(status) ? static_cast<signed char>(WEXITSTATUS(status)) : INT_MIN;
+}
+
+// Runs a shell command with its standard error joined to its output, which
+// goes into `output`; as the user nobody when `asNobody`. Its exit status,
+// or -1 when it did not exit.
+int RunShell(const std::string& folder, const std::string& command, bool asNobody, std::string& output) {
+    if (asNobody) chmod(folder.c_str(), 0755);
+    int channel[2];
+    if (pipe(channel) != 0) return -1;
+    const pid_t child = fork();
+    if (child == 0) {
+        dup2(channel[1], STDOUT_FILENO);
+        close(channel[0]);
+        close(channel[1]);
+        if (asNobody && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)) _exit(200);
+        execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(channel[1]);
+    output.clear();
+    char buffer[4096];
+    for (ssize_t n; (n = read(channel[0], buffer, sizeof buffer)) != 0;) {
+        if (n > 0) output.append(buffer, static_cast<std::size_t>(n));
+        else if (errno != EINTR) break;
+    }
+    close(channel[0]);
+    int status = 0;
+    if (child < 0 || waitpid(child, &status, 0) != child) return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 class CaseTest : public testing::Test, public CaseScript {
@@ -170,11 +201,9 @@ private:
     bool RunOwn(const std::string& op, std::string rest) override {
         if (op == "run") {
             const int expected = std::stoi(Word(rest));
-            std::FILE* pipe = popen(("cd " + m_folder.Path() + " && (" + Expand(rest) + ") 2>&1").c_str(), "r");
-            char buffer[4096];
-            m_output.clear();
-            for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) m_output.append(buffer, n);
-            const int status = pclose(pipe), code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            const int code = RunShell(m_folder.Path(), "cd " + m_folder.Path() + " && (" + Expand(rest) + ") 2>&1",
+                                      m_asNobody, m_output);
+            m_asNobody = false;
             if (code != expected) Fail("exit status " + std::to_string(code) + "\n" + m_output);
         } else if (op == "out") {
             const std::string how = Word(rest);
