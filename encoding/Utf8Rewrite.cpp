@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "converter/CallRecord.h"
 #include "encoding/InputBytes.h"
 #include "platform/Platform.h"
 #include "settings/Folders.h"
@@ -176,7 +177,10 @@ int CUtf8ToUtf16Converter::ConvertToUtf16(const char* inputPath, char* pathBuffe
     };
     if (!firstPathFits || !openLocked()) {
         if (heldElsewhere || !SecondTempPath(tempPath, sizeof tempPath) || !openLocked()) {
-            if (heldElsewhere) m_tempXmlProblem = std::string(tempPath) + " is held by another program";
+            if (heldElsewhere) {
+                m_tempXmlProblem = std::string(tempPath) + " is held by another program";
+                RunningCall().unwritten.push_back({tempPath, EBUSY});
+            }
             return -95;
         }
     }
@@ -187,6 +191,7 @@ int CUtf8ToUtf16Converter::ConvertToUtf16(const char* inputPath, char* pathBuffe
         output.Close();
         m_tempXmlProblem = std::string(tempPath) + " could not be written in full (" +
                            std::strerror(error != 0 ? error : EIO) + ")";
+        RunningCall().unwritten.push_back({tempPath, error != 0 ? error : EIO});
         return -95;
     };
 

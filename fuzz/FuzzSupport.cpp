@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "engine/WorkingDirectory.h"
 #include "engine/XmlTlvConverter.h"
 
 namespace fuzz {
@@ -19,7 +20,6 @@ struct Scratch {
         path = pattern;
         std::filesystem::create_directories(path + "/ORVANE/Kelmora");
         setenv("ZK8_COMMON_APPDATA", path.c_str(), 1);
-        SetWorkingDirectory(path.c_str());
         const char settings[] = "[LogFiles]\nLoggingLevel=3\nRunLogSize=65536\n";
         std::FILE* file = std::fopen((path + "/Interface.ini").c_str(), "wb");
         if (file == nullptr || std::fputs(settings, file) < 0 || std::fclose(file) != 0) Fail("no settings file");
@@ -79,6 +79,7 @@ std::string ConvertTwice(Direction direction, const std::uint8_t* data, std::siz
     // A session of its own: what one input leaves (the operation class, the
     // error texts) does not reach the next.
     CSession session;
+    SetWorkingDirectory(session, ScratchFolder().c_str());
     session.defaultNamespace = (size & 2) != 0;
     std::string written[2], status[2];
     for (int run = 0; run < (compare ? 2 : 1); ++run) {

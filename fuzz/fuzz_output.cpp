@@ -10,6 +10,7 @@
 #include "converter/InputDocument.h"
 #include "output/StreamedOutput.h"
 #include "encoding/InputBytes.h"
+#include "engine/WorkingDirectory.h"
 #include "engine/XmlTlvConverter.h"
 #include "fuzz/FuzzSupport.h"
 #include "support/ReferenceOutput.h"
@@ -52,6 +53,7 @@ std::string Streamed(const pugi::xml_document& document, const std::string& outp
         CStreamedOutput streamed(output.c_str(), writeAfter, recent);
         Walk(document, streamed, toDevice, option, defaultNamespace);
         streamed.Finish();
+        streamed.Keep();
     }
     return fuzz::ReadWholeFile(output);
 }
@@ -70,6 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::string whole = Reference(document, folder + "/whole.xml", toDevice, option, defaultNamespace);
         // As the library writes it, and with a small pending part.
         CSession session;
+        SetWorkingDirectory(session, folder.c_str());
         session.defaultNamespace = defaultNamespace;
         const std::string library = folder + "/library.xml";
         // Every other input parsed from its bytes in memory, as the exports do.
