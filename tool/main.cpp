@@ -28,24 +28,25 @@ int Fail(const std::string& message) {
 }
 
 // `subject`: what a negative result is about (the input, or for the tag
-// list its file), as the user named it.
-int Report(const CompleteOutput& outcome, const std::string& subject) {
+// list its file), as the user named it; `file`: where that file is read
+// (for "-", the copy of standard input).
+int Report(const CompleteOutput& outcome, const std::string& subject, const std::string& file) {
     if (!outcome.failure.empty()) return Fail(outcome.failure);
     if (outcome.result < 0) {
         return Fail(subject + ": " + ResultMeaning(outcome.result) + " (" + std::to_string(outcome.result) +
-                    "); " + ResultRemedy(outcome.result));
+                    "); " + InputRemedy(outcome.result, file));
     }
     return 0;
 }
 
 // Runs `write` on the named output, or for "-" on a temporary file copied
 // to standard output once it is complete; a failed call writes nothing there.
-int WriteOutput(const std::string& output, const std::string& subject, const std::optional<std::string>& statusFile,
-                const std::function<int(const char* path)>& write) {
-    if (output != kStandardStream) return Report(WriteComplete(output, statusFile, write), subject);
+int WriteOutput(const std::string& output, const std::string& subject, const std::string& file,
+                const std::optional<std::string>& statusFile, const std::function<int(const char* path)>& write) {
+    if (output != kStandardStream) return Report(WriteComplete(output, statusFile, write), subject, file);
     TemporaryFile copy;
     if (!copy.Failure().empty()) return Fail(copy.Failure());
-    const int status = Report(WriteComplete(copy.Path(), statusFile, write), subject);
+    const int status = Report(WriteComplete(copy.Path(), statusFile, write), subject, file);
     if (status != 0) return status;
     const std::string failure = CopyToStandardOutput(copy.Path());
     return failure.empty() ? 0 : Fail(failure);
@@ -101,7 +102,7 @@ int Convert(bool toDevice, const ConversionArguments& args) {
     const char* in = inputPath.c_str();
     const char* workdir = args.workdir.c_str();
     const char* ini = args.ini.c_str();
-    return WriteOutput(args.output, args.input, statusFile, [&](const char* out) {
+    return WriteOutput(args.output, args.input, inputPath, statusFile, [&](const char* out) {
         if (!args.ini.empty()) {
             return toDevice ? CustToZK8LibStd(in, out, workdir, ini) : ZK8ToCustLibStd(in, out, workdir, ini);
         }
@@ -228,7 +229,7 @@ int main(int argc, char** argv) {
             // The library's list shows the dictionary of the last conversion;
             // this program has run none, so it builds the dictionary first.
             g_converter.Dictionary();
-            return WriteOutput(tagListPath, tagListPath, std::nullopt, CreateTagList);
+            return WriteOutput(tagListPath, tagListPath, tagListPath, std::nullopt, CreateTagList);
         }
         if (check->parsed()) {
             const CheckDirection direction = checkDirection == "to-device"     ? CheckDirection::ToDevice
