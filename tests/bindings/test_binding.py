@@ -179,9 +179,12 @@ class Loading(InFolder):
         beside = self.folder / "beside"
         shutil.copytree(SOURCE / "zk8_xml_conv", beside / "zk8_xml_conv")
         shutil.copy(LIBRARY, beside / "zk8_xml_conv" / "libZK8_XML_Conv.so")
+        carried = str(beside / "zk8_xml_conv" / "libZK8_XML_Conv.so")
         cases = [
             (SOURCE, {"ZK8_XML_CONV_LIBRARY": str(LIBRARY)}, str(LIBRARY)),
-            (beside, {}, str(beside / "zk8_xml_conv" / "libZK8_XML_Conv.so")),
+            (beside, {}, carried),
+            # The library beside the module comes before any other.
+            (beside, {"ZK8_XML_CONV_LIBRARY": str(LIBRARY), "LD_LIBRARY_PATH": str(LIBRARY.parent)}, carried),
             (SOURCE, {"LD_LIBRARY_PATH": str(LIBRARY.parent)}, "libZK8_XML_Conv.so.2"),
             (SOURCE, {"ZK8_XML_CONV_LIBRARY": "/no/such.so"},
              "OSError: libZK8_XML_Conv.so not found (/no/such.so: cannot open shared object file: No such "

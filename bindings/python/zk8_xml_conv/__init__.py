@@ -8,8 +8,8 @@ and back, through the native library.
 Every function raises ConversionError (with .code, .result, .meaning and,
 for -98, a .hint read from the input) when the export returns a negative
 code. Library() gives the nine exports themselves, returning their integers.
-The library is found through
-ZK8_XML_CONV_LIBRARY, beside this module, or on the system's search path.
+The library is the one beside this module (a wheel carries it there), else
+the one ZK8_XML_CONV_LIBRARY names, else the system's.
 """
 import os
 import pathlib
