@@ -30,7 +30,7 @@ cd "$(dirname "$0")/.."
 source_dir=$PWD
 
 scripts/install-deps.sh
-scripts/install-deps.sh dpkg-dev file pkgconf gcc
+scripts/install-deps.sh dpkg-dev file pkgconf gcc unzip binutils
 cmake -S . -B build-package -DCMAKE_INSTALL_PREFIX=/usr -DCMAKE_BUILD_TYPE=Release \
   -DBUILD_TESTING=OFF -DZK8_BENCH=OFF >/dev/null
 cmake --build build-package -j"$(nproc)" >/dev/null
