@@ -15,7 +15,9 @@
  *   -96  out of memory: the call could not be completed; no output or status
  *        file was written as if it were whole, run-log entry 13017 ("Memory
  *        error") names the input, and the next call works as usual
- *   -98  the input is neither UTF-8 nor UTF-16
+ *   -98  the input is neither marked nor declared as UTF-8 or UTF-16: it has
+ *        no byte-order mark, and no XML declaration naming UTF-8 or UTF-16
+ *        comes first in it
  *   -99  the input is empty or unreadable
  * Progress and failures are written to Runlog.log in the working directory.
  *

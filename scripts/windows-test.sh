@@ -11,15 +11,16 @@
 #   build-win32/ZK8_XML_Conv-sdk-win32.zip, build-win64/ZK8_XML_Conv-sdk-win64.zip
 #                                  the kits (scripts/windows-sdk.sh)
 #   build/Zk8.XmlConv.VERSION.nupkg the C# binding's NuGet package, carrying both
-#                                  DLLs and the Linux library (scripts/nuget-package.sh)
+#                                  DLLs and the self-contained Linux library
+#                                  (scripts/nuget-package.sh)
+#   build-win32/wheels/zk8_xml_conv-VERSION-py3-none-win32.whl, build-win64/wheels/
+#                                  ...-win_amd64.whl: the Python module with each DLL
+#                                  (scripts/python-wheel.sh)
 #   build-wine/                    pugixml's source package, the Wine prefixes
 #                                  (prefix, prefix-i386) and the i386 root
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
-
-sudo_cmd=()
-[ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
 
 scripts/install-deps.sh g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine64 wine dpkg-dev \
   debootstrap zip unzip llvm mono-mcs mono-runtime nuget file
@@ -68,51 +69,22 @@ trap 'exit 1' INT TERM HUP
 # The POSIX tool, for the byte comparison.
 scripts/build.sh
 
-# pugixml is compiled into the DLL from Debian's source package of the
-# version installed here.
-pugixml_version=$(dpkg-query -W -f='${Version}' libpugixml-dev)
-pugixml_folder=build-wine/pugixml-$pugixml_version
-if [ ! -f "$pugixml_folder/unpacked" ]; then
-  if ! apt-cache showsrc pugixml 2>/dev/null | grep -qx "Version: $pugixml_version"; then
-    # Source entries beside the binary ones the machine already has.
-    echo "Adding source entries to apt's sources"
-    if [ -f /etc/apt/sources.list.d/debian.sources ]; then
-      sed -E 's/^Types:.*/Types: deb-src/' /etc/apt/sources.list.d/debian.sources |
-        "${sudo_cmd[@]}" tee /etc/apt/sources.list.d/zk8-source-packages.sources >/dev/null
-    else
-      sed -n -E 's/^deb (.*)/deb-src \1/p' /etc/apt/sources.list |
-        "${sudo_cmd[@]}" tee /etc/apt/sources.list.d/zk8-source-packages.list >/dev/null
-    fi
-    "${sudo_cmd[@]}" apt-get update -qq
-  fi
-  rm -rf "$pugixml_folder"
-  mkdir -p "$pugixml_folder"
-  (cd "$pugixml_folder" && apt-get source -qq "pugixml=$pugixml_version")
-  touch "$pugixml_folder/unpacked"
-fi
-pugixml_source=$(find "$root/$pugixml_folder" -mindepth 2 -maxdepth 3 -path '*/src/pugixml.cpp' |
-  head -n 1)
-pugixml_source=${pugixml_source%/src/pugixml.cpp}
-
-configure() {  # configure FOLDER ARCHITECTURE [CMAKE ARGUMENT...]
-  local folder=$1 arch=$2
-  shift 2
-  cmake -S . -B "$folder" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-$arch.cmake" \
-    -DCMAKE_BUILD_TYPE=Release -DZK8_PUGIXML_SOURCE_DIR="$pugixml_source" "$@" >/dev/null
-}
-configure build-win32 i686 -DZK8_WINE_PREFIX="$root/build-wine/prefix-i386" \
-  -DZK8_I386_ROOT="$i386_root" -DZK8_POSIX_TOOL="$root/build/zk8conv"
-configure build-win64 x86_64 -DZK8_WINE_PREFIX="$root/build-wine/prefix" \
-  -DZK8_POSIX_TOOL="$root/build/zk8conv"
-cmake --build build-win32 -j"$(nproc)"
-cmake --build build-win64 -j"$(nproc)"
-scripts/windows-sdk.sh build-win32 i686
-scripts/windows-sdk.sh build-win64 x86_64
+# Both DLLs (pugixml from Debian's source package), the tests' programs and
+# the SDK kits.
+scripts/windows-build.sh
 # The NuGet package: its layout, its libraries' machines, and the C# example
-# converting through it under Mono.
+# converting through it under Mono with libpugixml1v5 hidden.
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/CMakeCache.txt)
 nupkg=$(scripts/nuget-package.sh build-win32 build-win64 build)
-bash tests/windows/check-nuget.sh "$nupkg" "$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/CMakeCache.txt)" \
-  build/bindings/csharp/Convert.exe examples build-wine/nuget-check
+bash tests/windows/check-nuget.sh "$nupkg" "$version" build/bindings/csharp/Convert.exe examples \
+  build-wine/nuget-check build/libZK8_XML_Conv.so
+# The Windows wheels: the Python module with the DLL of each bitness.
+for pair in build-win32:win32 build-win64:win_amd64; do
+  folder=${pair%%:*}
+  rm -rf "$folder/wheels"
+  wheel=$(scripts/python-wheel.sh "$folder/ZK8_XML_Conv.dll" "$folder/wheels")
+  bash tests/windows/check-wheel.sh "$wheel" "${pair#*:}" "$version" "$folder/ZK8_XML_Conv.dll"
+done
 
 if [ $i386 = yes ]; then
   root_result=0

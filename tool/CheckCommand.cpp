@@ -132,7 +132,7 @@ int RunCheck(const std::string& inputPath, const CheckOptions& options) {
     const int detected = detector.DetectEncoding(inputPath.c_str());
     if (detected != 0) {
         std::fprintf(stderr, "zk8conv: %s: %s (%d); %s\n", options.shownName.c_str(), ResultMeaning(detected),
-                     detected, ResultRemedy(detected));
+                     detected, InputRemedy(detected, inputPath).c_str());
         return 2;
     }
 

@@ -91,12 +91,12 @@ std::string ReadAll(int descriptor) {
     return text;
 }
 
-std::string DescribeExit(int status, const std::string& report) {
+std::string DescribeExit(int status, const std::string& report, const std::string& input) {
     if (WIFSIGNALED(status)) return "worker stopped by signal " + std::to_string(WTERMSIG(status));
     const int code = WIFEXITED(status) ? WEXITSTATUS(status) : 255;
     if (code == 0) return "";
     if (code == kWriteFailed) return report;
-    return std::string(ResultMeaning(-code)) + " (" + std::to_string(-code) + "); " + ResultRemedy(-code);
+    return std::string(ResultMeaning(-code)) + " (" + std::to_string(-code) + "); " + InputRemedy(-code, input);
 }
 
 class Progress {
@@ -184,7 +184,7 @@ int RunBatchConvert(BatchDirection direction, const std::vector<std::string>& in
         Job& job = jobs[finished->second.job];
         const std::string report = ReadAll(finished->second.report);
         running.erase(finished);
-        job.failure = DescribeExit(status, report);
+        job.failure = DescribeExit(status, report, job.input);
         if (!job.failure.empty()) reportFailure(job);
         ++done;
         progress.Show(done);

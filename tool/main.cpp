@@ -27,21 +27,23 @@ int Fail(const std::string& message) {
 }
 
 // `subject`: what a negative result is about (the input, or for the tag
-// list its file), as the user named it.
-int Report(const CompleteOutput& outcome, const std::string& subject) {
+// list its file), as the user named it; `file`: where that file is read
+// (for "-", the copy of standard input).
+int Report(const CompleteOutput& outcome, const std::string& subject, const std::string& file) {
     if (!outcome.failure.empty()) return Fail(outcome.failure);
     if (outcome.result < 0) {
         return Fail(subject + ": " + ResultMeaning(outcome.result) + " (" + std::to_string(outcome.result) +
-                    "); " + ResultRemedy(outcome.result));
+                    "); " + InputRemedy(outcome.result, file));
     }
     return 0;
 }
 
 // Runs `write` on the output ("-": standard output, which a failed call
-// leaves empty).
-int WriteOutput(const std::string& output, const std::string& subject, const std::optional<std::string>& statusFile,
+// leaves empty). `file`: the input the hints look at.
+int WriteOutput(const std::string& output, const std::string& subject, const std::string& file,
+                const std::optional<std::string>& statusFile,
                 const std::function<engine::Result(const char* path)>& write) {
-    return Report(WriteComplete(output, statusFile, write), subject);
+    return Report(WriteComplete(output, statusFile, write), subject, file);
 }
 
 struct ConversionArguments {
@@ -96,7 +98,7 @@ int Convert(bool toDevice, const ConversionArguments& args) {
                                   : !args.workdir.empty() ? engine::Folder::Given
                                                           : engine::Folder::HostModule;
     const engine::Direction direction = toDevice ? engine::Direction::ToDevice : engine::Direction::ToCustomer;
-    return WriteOutput(args.output, args.input, statusFile, [&](const char* out) {
+    return WriteOutput(args.output, args.input, inputPath, statusFile, [&](const char* out) {
         return engine::Convert({direction, in, out, folder, workdir, ini});
     });
 }
@@ -216,7 +218,7 @@ int main(int argc, char** argv) {
         if (taglist->parsed()) {
             // The library's list shows the dictionary of the last conversion;
             // this program has run none, so it asks for the whole dictionary.
-            return WriteOutput(tagListPath, tagListPath, std::nullopt,
+            return WriteOutput(tagListPath, tagListPath, tagListPath, std::nullopt,
                                [](const char* path) { return engine::WriteTagList(path, true); });
         }
         if (check->parsed()) {

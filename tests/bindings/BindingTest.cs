@@ -139,7 +139,13 @@ static class BindingTest
             Tuple.Create<string, Action, string>("neither UTF-8 nor UTF-16",
                 () => { File.WriteAllBytes("in.xml", new byte[] { 0xEF, 0xBB, (byte)'<', (byte)'d', (byte)'/', (byte)'>' });
                         Converter.DeviceToCustomer("in.xml", "out.xml", "."); },
-                "ZK8ToCustExt returned -98: the input is neither UTF-8 nor UTF-16 (in.xml)"),
+                "ZK8ToCustExt returned -98: the input is neither marked nor declared as UTF-8 or UTF-16 (in.xml); " +
+                "it is not UTF-8; save it as UTF-16, or as UTF-8 starting with <?xml version=\"1.0\" encoding=\"UTF-8\"?>"),
+            Tuple.Create<string, Action, string>("UTF-8 without a declaration",
+                () => { File.WriteAllText("plain.xml", "<scaledata/>");
+                        Converter.CustomerToDevice("plain.xml", "out.xml", "."); },
+                "CustToZK8Ext returned -98: the input is neither marked nor declared as UTF-8 or UTF-16 (plain.xml); " +
+                "it is UTF-8 without an XML declaration; add <?xml version=\"1.0\" encoding=\"UTF-8\"?> at its start"),
             Tuple.Create<string, Action, string>("encoding without quotes",
                 () => { File.WriteAllText("in.xml", "<?xml version=\"1.0\" encoding=utf-8?><dat/>");
                         Converter.DeviceToCustomer("in.xml", "out.xml", ".", "none.ini"); },
@@ -176,6 +182,48 @@ static class BindingTest
                 ExpectEqual(failure.Item3, error.Message, "message");
                 ExpectEqual(failure.Item3.Split(' ')[2].TrimEnd(':'), error.Code.ToString(), "code");
             });
+        // -98: the hint fits the file, as zk8conv's does.
+        const string notUtf8 = "it is not UTF-8; save it as UTF-16, or as UTF-8 starting with <?xml version=\"1.0\" encoding=\"UTF-8\"?>";
+        const string noDeclaration = "it is UTF-8 without an XML declaration; add <?xml version=\"1.0\" encoding=\"UTF-8\"?> at its start";
+        const string notFirst = "its XML declaration does not come first; remove what stands before it";
+        const string noMark = "it looks like UTF-16 without a byte-order mark; save it with the mark";
+        var latin1 = Encoding.GetEncoding(28591);
+        var hints = new[] {  // the input's bytes (one character per byte), the hint
+            Tuple.Create("<scaledata/>", noDeclaration),
+            Tuple.Create("<dat>\u00C3\u00A4\u00F0\u009F\u0098\u0080</dat>", noDeclaration),
+            Tuple.Create("<?xml-stylesheet href=\"a.xsl\"?><dat/>", noDeclaration),
+            Tuple.Create("<?xml version='1.0'?><dat/>", "its XML declaration names no encoding; add encoding=\"UTF-8\" to it"),
+            Tuple.Create("<?xml version='1.0' encoding='ISO-8859-1'?><dat/>",
+                         "its declaration names ISO-8859-1; save it as UTF-8 or UTF-16 and name that in the declaration"),
+            Tuple.Create("<?xml version=\"1.0\" encoding = \"windows-1252\" ?><dat>\u00E4</dat>",
+                         "its declaration names windows-1252; save it as UTF-8 or UTF-16 and name that in the declaration"),
+            Tuple.Create(new string(' ', 1020) + "<?xml version='1.0' encoding='utf-8'?><dat/>", notFirst),
+            Tuple.Create("\0<?xml encoding='utf-8'?><dat/>", notFirst),
+            Tuple.Create("<\0d\0a\0t\0/\0>\0", noMark),
+            Tuple.Create("\0<\0d\0a\0t\0/\0>", noMark),
+            Tuple.Create("<dat>\u00E4</dat>", notUtf8),
+            Tuple.Create("<?xml version=\"1.0\"?><dat>\u00E4</dat>", notUtf8),
+            Tuple.Create("<dat>\u00ED\u00A0\u0080</dat>", notUtf8),
+            Tuple.Create("<dat>\u00C0\u00AF</dat>", notUtf8),
+            Tuple.Create("<dat/>\u00C3", notUtf8),
+            Tuple.Create(new string('a', 70000) + "\u00E4", notUtf8),
+        };
+        for (int i = 0; i < hints.Length; i++)
+        {
+            var row = hints[i];
+            Run(string.Format("-98 hint, input {0} of {1}", i + 1, hints.Length), () => {
+                File.WriteAllBytes("in.xml", latin1.GetBytes(row.Item1));
+                ConversionException error = Throws(() => Converter.CustomerToDevice("in.xml", "out.xml", "."));
+                ExpectEqual("-98", error.Code.ToString(), "code");
+                ExpectEqual(row.Item2, error.Hint, "hint");
+            });
+        }
+        Run("hint without a file, and for other codes", () => {
+            const string any = "save it as UTF-16, or as UTF-8 starting with <?xml version=\"1.0\" encoding=\"UTF-8\"?>";
+            ExpectEqual(any, ResultCodes.Hint(-98), "-98 without a path");
+            ExpectEqual(any, ResultCodes.Hint(-98, "missing.xml"), "-98 with a file that is not there");
+            ExpectEqual(null, ResultCodes.Hint(-1, "in.xml"), "-1");
+        });
         Run("raw exports return the integer", () => {
             ExpectEqual("-1", Exports.CustToZK8ExtWithLengthAttribute("missing.xml", "out.xml", ".").ToString(), "result");
             ExpectEqual("InputNotOpened", ((ResultCode)Exports.ZK8ToCustExt("missing.xml", "out.xml", ".")).ToString(), "result");

@@ -85,11 +85,18 @@ class Failures(InFolder):
     def test_negative_results_raise_with_code_and_meaning(self):
         pathlib.Path("latin.xml").write_bytes(b"\xEF\xBB<dat/>")
         pathlib.Path("unquoted.xml").write_bytes(b'<?xml version="1.0" encoding=utf-8?><dat/>')
+        pathlib.Path("plain.xml").write_bytes(b"<scaledata/>")
         cases = [
             (lambda: zk8_xml_conv.customer_to_device("missing.xml", "out.xml", "."), -1,
              "CustToZK8Ext returned -1: the input file cannot be opened (missing.xml)"),
             (lambda: zk8_xml_conv.device_to_customer(pathlib.Path("latin.xml"), "out.xml", "."), -98,
-             "ZK8ToCustExt returned -98: the input is neither UTF-8 nor UTF-16 (latin.xml)"),
+             "ZK8ToCustExt returned -98: the input is neither marked nor declared as UTF-8 or UTF-16 "
+             '(latin.xml); it is not UTF-8; save it as UTF-16, or as UTF-8 starting with <?xml version="1.0" '
+             'encoding="UTF-8"?>'),
+            (lambda: zk8_xml_conv.customer_to_device("plain.xml", "out.xml", "."), -98,
+             "CustToZK8Ext returned -98: the input is neither marked nor declared as UTF-8 or UTF-16 "
+             '(plain.xml); it is UTF-8 without an XML declaration; add <?xml version="1.0" encoding="UTF-8"?> '
+             "at its start"),
             (lambda: zk8_xml_conv.device_to_customer("unquoted.xml", "out.xml", ".", "none.ini"), -93,
              "ZK8ToCustLibStd returned -93: the XML declaration names UTF-8 or UTF-16 without quotes "
              "(unquoted.xml)"),
@@ -99,6 +106,44 @@ class Failures(InFolder):
         for call, code, message in cases:
             with self.subTest(message=message):
                 self.expect_error(call, code, message)
+
+    def test_the_hint_for_minus_98_fits_the_file(self):
+        not_utf8 = 'it is not UTF-8; save it as UTF-16, or as UTF-8 starting with <?xml version="1.0" encoding="UTF-8"?>'
+        no_declaration = 'it is UTF-8 without an XML declaration; add <?xml version="1.0" encoding="UTF-8"?> at its start'
+        not_first = "its XML declaration does not come first; remove what stands before it"
+        no_mark = "it looks like UTF-16 without a byte-order mark; save it with the mark"
+        cases = [  # the input's bytes, the hint zk8conv gives as well
+            (b"<scaledata/>", no_declaration),
+            (b"<dat>\xC3\xA4\xF0\x9F\x98\x80</dat>", no_declaration),
+            (b'<?xml-stylesheet href="a.xsl"?><dat/>', no_declaration),
+            (b"<?xml version='1.0'?><dat/>", 'its XML declaration names no encoding; add encoding="UTF-8" to it'),
+            (b"<?xml version='1.0' encoding='ISO-8859-1'?><dat/>",
+             "its declaration names ISO-8859-1; save it as UTF-8 or UTF-16 and name that in the declaration"),
+            (b'<?xml version="1.0" encoding = "windows-1252" ?><dat>\xE4</dat>',
+             "its declaration names windows-1252; save it as UTF-8 or UTF-16 and name that in the declaration"),
+            (b" " * 1020 + b"<?xml version='1.0' encoding='utf-8'?><dat/>", not_first),
+            (b"\0<?xml encoding='utf-8'?><dat/>", not_first),
+            ("<dat/>".encode("utf-16-le"), no_mark),
+            ("<dat/>".encode("utf-16-be"), no_mark),
+            (b"<dat>\xE4</dat>", not_utf8),
+            (b'<?xml version="1.0"?><dat>\xE4</dat>', not_utf8),
+            (b"<dat>\xED\xA0\x80</dat>", not_utf8),
+            (b"<dat>\xC0\xAF</dat>", not_utf8),
+            (b"<dat/>\xC3", not_utf8),
+            (b"a" * 70000 + b"\xE4", not_utf8),
+        ]
+        for content, expected in cases:
+            with self.subTest(content=content[:60]):
+                pathlib.Path("in.xml").write_bytes(content)
+                with self.assertRaises(ConversionError) as caught:
+                    zk8_xml_conv.customer_to_device("in.xml", "out.xml", ".")
+                self.assertEqual((-98, expected), (caught.exception.code, caught.exception.hint))
+        # Without the file, advice that fits every such input; other codes have none.
+        self.assertEqual('save it as UTF-16, or as UTF-8 starting with <?xml version="1.0" encoding="UTF-8"?>',
+                         zk8_xml_conv.hint(-98))
+        self.assertEqual('save it as UTF-16, or as UTF-8 starting with <?xml version="1.0" encoding="UTF-8"?>',
+                         zk8_xml_conv.hint(-98, "missing.xml"))
+        self.assertIsNone(zk8_xml_conv.hint(-1, "in.xml"))
 
     def test_out_of_memory_then_the_next_call_works(self):
         record = b'<article mode="write"><plu_no>1</plu_no><name>Apple</name></article>'
@@ -134,9 +179,12 @@ class Loading(InFolder):
         beside = self.folder / "beside"
         shutil.copytree(SOURCE / "zk8_xml_conv", beside / "zk8_xml_conv")
         shutil.copy(LIBRARY, beside / "zk8_xml_conv" / "libZK8_XML_Conv.so")
+        carried = str(beside / "zk8_xml_conv" / "libZK8_XML_Conv.so")
         cases = [
             (SOURCE, {"ZK8_XML_CONV_LIBRARY": str(LIBRARY)}, str(LIBRARY)),
-            (beside, {}, str(beside / "zk8_xml_conv" / "libZK8_XML_Conv.so")),
+            (beside, {}, carried),
+            # The library beside the module comes before any other.
+            (beside, {"ZK8_XML_CONV_LIBRARY": str(LIBRARY), "LD_LIBRARY_PATH": str(LIBRARY.parent)}, carried),
             (SOURCE, {"LD_LIBRARY_PATH": str(LIBRARY.parent)}, "libZK8_XML_Conv.so.2"),
             (SOURCE, {"ZK8_XML_CONV_LIBRARY": "/no/such.so"},
              "OSError: libZK8_XML_Conv.so not found (/no/such.so: cannot open shared object file: No such "

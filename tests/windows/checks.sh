@@ -1,5 +1,6 @@
-# Shared by the Windows check scripts (sourced): counted checks, Wine paths,
-# and the closing "N passed, N failed" line that ctest's output shows.
+# Shared by the Windows and package check scripts (sourced): counted
+# checks, Wine paths, and the closing "N passed, N failed" line that ctest's
+# output shows.
 passed=0 failed=0
 check() {  # check DESCRIPTION COMMAND...
   local description=$1

@@ -5,20 +5,21 @@ and back, through the native library.
     zk8_xml_conv.customer_to_device("catalogue.xml", "device.xml", "C:/Host/Work")
     status = zk8_xml_conv.device_to_customer("reply.xml", "reply_customer.xml", "C:/Host/Work")
 
-Every function raises ConversionError (with .code, .result and .meaning)
-when the export returns a negative code. Library() gives the nine exports
-themselves, returning their integers. The library is found through
-ZK8_XML_CONV_LIBRARY, beside this module, or on the system's search path.
+Every function raises ConversionError (with .code, .result, .meaning and,
+for -98, a .hint read from the input) when the export returns a negative
+code. Library() gives the nine exports themselves, returning their integers.
+The library is the one beside this module (a wheel carries it there), else
+the one ZK8_XML_CONV_LIBRARY names, else the system's.
 """
 import os
 import pathlib
 import threading
 
 from ._library import ENVIRONMENT_VARIABLE, Library
-from ._results import ConversionError, Result, describe
+from ._results import ConversionError, Result, describe, hint
 
 __all__ = ["customer_to_device", "device_to_customer", "write_tag_list", "library",
-           "Library", "ConversionError", "Result", "describe", "ENVIRONMENT_VARIABLE"]
+           "Library", "ConversionError", "Result", "describe", "hint", "ENVIRONMENT_VARIABLE"]
 __version__ = "2.2.55.1"
 
 _library = None

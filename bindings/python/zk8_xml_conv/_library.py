@@ -56,16 +56,19 @@ def bitness_problem(path, bits):
 
 
 def candidates():
-    """Where the library is looked for, in order: the environment variable,
-    beside this module, then the system's own search (the name alone)."""
+    """Where the library is looked for: beside this module, where a wheel
+    carries it, and then nowhere else; without one there, the path in the
+    environment variable alone; without that, the system's own search (the
+    name alone)."""
+    beside = os.path.join(os.path.dirname(os.path.abspath(__file__)), FILE_NAME)
+    if os.path.exists(beside):
+        return [beside]
     configured = os.environ.get(ENVIRONMENT_VARIABLE)
     if configured:
         return [configured]
-    beside = os.path.join(os.path.dirname(os.path.abspath(__file__)), FILE_NAME)
-    found = [beside] if os.path.exists(beside) else []
     if WINDOWS:
-        return found + [FILE_NAME]
-    return found + ["libZK8_XML_Conv.so.2", FILE_NAME, ctypes.util.find_library("ZK8_XML_Conv")]
+        return [FILE_NAME]
+    return ["libZK8_XML_Conv.so.2", FILE_NAME, ctypes.util.find_library("ZK8_XML_Conv")]
 
 
 def encode_path(path):
