@@ -11,10 +11,14 @@
  *   -92  no temporary ini copy could be created (settings-driven exports)
  *   -93  the XML declaration names UTF-8 or UTF-16 without quotes
  *   -94  a read of the input failed
- *   -95  Temp.xml or the input could not be opened during the UTF-8 rewrite
+ *   -95  Temp.xml could not be written in full (a full disk), or the input or
+ *        Temp.xml could not be opened, during the UTF-8 rewrite; another
+ *        program holding Temp.xml is waited for 30 s at most
  *   -96  out of memory: the call could not be completed; no output or status
  *        file was written as if it were whole, run-log entry 13017 ("Memory
  *        error") names the input, and the next call works as usual
+ *   -97  a path argument was a null pointer: nothing was read, written or
+ *        logged
  *   -98  the input is neither marked nor declared as UTF-8 or UTF-16: it has
  *        no byte-order mark, and no XML declaration naming UTF-8 or UTF-16
  *        comes first in it

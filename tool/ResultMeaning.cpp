@@ -13,8 +13,9 @@ const char* ResultMeaning(int result) {
         case -92: return "no temporary copy of the saved ini file could be created";
         case -93: return "the XML declaration names UTF-8 or UTF-16 without quotes";
         case -94: return "reading the input failed";
-        case -95: return "Temp.xml or the input could not be opened for the UTF-8 rewrite";
+        case -95: return "Temp.xml could not be written or the input opened for the UTF-8 rewrite";
         case -96: return "out of memory: the file is too large for the memory available";
+        case -97: return "a path was missing";
         case -98: return "input is neither marked nor declared as UTF-8 or UTF-16";
         case -99: return "input is empty or cannot be read";
         default: return "conversion failed";
@@ -29,7 +30,8 @@ const char* ResultRemedy(int result) {
         case -91: return "check the SavedData folder of the working directory";
         case -93: return "quote the encoding, as in encoding=\"UTF-8\"";
         case -94: return "check the file and its disk";
-        case -95: return "check that the application-data folder (ZK8_COMMON_APPDATA) can be written";
+        case -95: return "check that the application-data folder (ZK8_COMMON_APPDATA) can be written and has room, "
+                         "and the run log";
         case -96: return "split the file or free memory";
         case -98: return "save it as UTF-16, or as UTF-8 starting with <?xml version=\"1.0\" encoding=\"UTF-8\"?>";
         case -99: return "check that the file holds XML";

@@ -18,6 +18,7 @@ namespace Zk8.XmlConv
         ReadFailed = -94,
         TempXmlNotOpened = -95,
         OutOfMemory = -96,
+        NullArgument = -97,
         UnknownEncoding = -98,
         InputEmpty = -99,
     }
@@ -39,8 +40,9 @@ namespace Zk8.XmlConv
                 case ResultCode.TemporaryIniNotCreated: return "no temporary ini copy could be created";
                 case ResultCode.EncodingNotQuoted: return "the XML declaration names UTF-8 or UTF-16 without quotes";
                 case ResultCode.ReadFailed: return "a read of the input failed";
-                case ResultCode.TempXmlNotOpened: return "Temp.xml or the input could not be opened during the UTF-8 rewrite";
+                case ResultCode.TempXmlNotOpened: return "Temp.xml could not be written in full, or the input or Temp.xml could not be opened, during the UTF-8 rewrite";
                 case ResultCode.OutOfMemory: return "out of memory: the call could not be completed";
+                case ResultCode.NullArgument: return "a path was a null pointer: nothing was done";
                 case ResultCode.UnknownEncoding: return "the input is neither marked nor declared as UTF-8 or UTF-16";
                 case ResultCode.InputEmpty: return "the input is empty or unreadable";
                 default: return "unknown result " + code;

@@ -227,7 +227,8 @@ static class BindingTest
         Run("raw exports return the integer", () => {
             ExpectEqual("-1", Exports.CustToZK8ExtWithLengthAttribute("missing.xml", "out.xml", ".").ToString(), "result");
             ExpectEqual("InputNotOpened", ((ResultCode)Exports.ZK8ToCustExt("missing.xml", "out.xml", ".")).ToString(), "result");
-            ExpectEqual("unknown result -97", ResultCodes.Describe(-97), "an unknown code");
+            ExpectEqual("NullArgument", ((ResultCode)Exports.ZK8ToCustExt(null, "out.xml", ".")).ToString(), "a null path");
+            ExpectEqual("unknown result -100", ResultCodes.Describe(-100), "an unknown code");
         });
 
         // Which DLL a process of which bitness can load.

@@ -71,7 +71,10 @@ class Conversions(InFolder):
         self.assertEqual(Result.INPUT_NOT_OPENED, library.ZK8ToCustExt(b"missing.xml", "out.xml", "."))
         with self.assertRaisesRegex(TypeError, "CreateTagList takes 1 paths, not 2"):
             library.CreateTagList("a", "b")
-        self.assertEqual("unknown result -97", zk8_xml_conv.describe(-97))
+        self.assertEqual(Result.NULL_ARGUMENT, library.ZK8ToCustExt(None, "out.xml", "."))
+        self.assertEqual(-97, library.CreateTagList(None))
+        self.assertFalse(pathlib.Path("out.xml").exists())
+        self.assertEqual("unknown result -100", zk8_xml_conv.describe(-100))
         self.assertEqual(VERSION, zk8_xml_conv.__version__)
 
 

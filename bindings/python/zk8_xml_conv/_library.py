@@ -74,7 +74,10 @@ def candidates():
 def encode_path(path):
     """A path as the narrow string the exports take: the ANSI code page on
     Windows (a character it cannot hold is refused, not replaced), the file
-    system's bytes elsewhere."""
+    system's bytes elsewhere. None stays None: the export gets a null pointer
+    and answers -97."""
+    if path is None:
+        return None
     path = os.fspath(path)
     if isinstance(path, bytes):
         return path

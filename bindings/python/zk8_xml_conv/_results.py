@@ -16,6 +16,7 @@ class Result(enum.IntEnum):
     READ_FAILED = -94
     TEMP_XML_NOT_OPENED = -95
     OUT_OF_MEMORY = -96
+    NULL_ARGUMENT = -97
     UNKNOWN_ENCODING = -98
     INPUT_EMPTY = -99
 
@@ -28,8 +29,9 @@ MEANINGS = {
     Result.TEMPORARY_INI_NOT_CREATED: "no temporary ini copy could be created",
     Result.ENCODING_NOT_QUOTED: "the XML declaration names UTF-8 or UTF-16 without quotes",
     Result.READ_FAILED: "a read of the input failed",
-    Result.TEMP_XML_NOT_OPENED: "Temp.xml or the input could not be opened during the UTF-8 rewrite",
+    Result.TEMP_XML_NOT_OPENED: "Temp.xml could not be written in full, or the input or Temp.xml could not be opened, during the UTF-8 rewrite",
     Result.OUT_OF_MEMORY: "out of memory: the call could not be completed",
+    Result.NULL_ARGUMENT: "a path was a null pointer: nothing was done",
     Result.UNKNOWN_ENCODING: "the input is neither marked nor declared as UTF-8 or UTF-16",
     Result.INPUT_EMPTY: "the input is empty or unreadable",
 }
