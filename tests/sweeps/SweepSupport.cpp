@@ -391,17 +391,22 @@ SweepOutcome RunSweep(const SweepPlan& plan, const std::function<bool(long, Find
         const std::size_t startIndex = index;
         const pid_t child = fork();
         if (child == 0) {
+            // The child never returns into the test program.
             close(fds[0]);
             std::size_t i = startIndex;
-            for (std::optional<long> point = start; point;) {
-                WriteAll(fds[1], Line("B", std::to_string(*point)));
-                Findings found;
-                std::string where;
-                const bool reached = body(*point, found, where);
-                std::string lines = where.empty() ? "" : Line("W", where);
-                for (const Finding& f : found) lines += Line("F", f.kind, f.detail);
-                WriteAll(fds[1], lines + Line("E", std::to_string(*point), reached ? "1" : "0"));
-                point = NextPoint(plan, i, *point, reached);
+            try {
+                for (std::optional<long> point = start; point;) {
+                    WriteAll(fds[1], Line("B", std::to_string(*point)));
+                    Findings found;
+                    std::string where;
+                    const bool reached = body(*point, found, where);
+                    std::string lines = where.empty() ? "" : Line("W", where);
+                    for (const Finding& f : found) lines += Line("F", f.kind, f.detail);
+                    WriteAll(fds[1], lines + Line("E", std::to_string(*point), reached ? "1" : "0"));
+                    point = NextPoint(plan, i, *point, reached);
+                }
+            } catch (...) {
+                _exit(3);
             }
             WriteAll(fds[1], Line("D", ""));
             _exit(0);
@@ -541,7 +546,14 @@ void ReportFindings(const std::string& sweep, const std::string& scenario, const
 std::optional<int> RunWithTimeout(const std::function<int()>& body, int seconds, double* tookSeconds) {
     const auto started = std::chrono::steady_clock::now();
     const pid_t child = fork();
-    if (child == 0) _exit(body());
+    if (child == 0) {
+        int status = 99;  // the body threw
+        try {
+            status = body();
+        } catch (...) {
+        }
+        _exit(status);
+    }
     int status = 0;
     for (;;) {
         if (waitpid(child, &status, WNOHANG) == child) break;

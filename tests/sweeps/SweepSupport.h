@@ -8,6 +8,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support/TempFolder.h"
@@ -69,8 +70,9 @@ public:
     // The scenario's call; nothing is allocated here but by the library.
     int Call(const Library& library) const;
 
-    // Checks after a call. `Exact`: result 0 with exactly the right output,
-    // status file and Temp.xml. `Absent`: neither output nor status file.
+    // Checks after a call. CheckExact: result 0 with exactly the right
+    // output, status file and Temp.xml. CheckNoOutput: neither output nor
+    // status file.
     void CheckExact(int result, const std::string& call, Findings& found) const;
     void CheckNoOutput(const std::string& call, Findings& found) const;
     // Files the call left in $T that are none of the scenario's, and any
@@ -98,7 +100,7 @@ bool IsPrefixOrAbsent(const std::string& path, const std::string& expected);
 // ends" (a whole-looking file with bytes missing or misplaced), or
 // "differs".
 std::string Shape(const std::string& path, const std::string& expected);
-// "absent", or "N bytes: " and what they are against the right bytes.
+// "absent", or "N bytes" and what they are against the right bytes.
 std::string Describe(const std::string& path, const std::optional<std::string>& expected);
 
 // A sweep over points (allocation numbers, byte limits). `body` runs one
