@@ -341,6 +341,13 @@ std::vector<Scenario> MakeScenarios() {
     all.push_back(LateToDevice("LateFieldInTheMiddleToDevice", 300, 300));
     all.push_back(LateToDevice("LateFieldAtTheEndToDevice", 560, 40));
     all.push_back(LateIntoEmptyRecord());
+    // An output of 170 KB through a link: the file is begun while the walk
+    // still runs.
+    s = LateToDevice("LargeOutputThroughALink", 0, 600);
+    s.args[1] = s.output = "link.xml";
+    s.linkTarget = "target.xml";
+    s.marks.clear();
+    all.push_back(s);
     all.push_back(LateToCustomer("LateFieldAtTheStartToCustomer", 0, 600));
     all.push_back(LateToCustomer("LateFieldInTheMiddleToCustomer", 300, 300));
     all.push_back(LateToCustomer("LateFieldAtTheEndToCustomer", 560, 40));
