@@ -1,6 +1,7 @@
 #include "converter/InputDocument.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <new>
 
 #include "converter/AllocationWatch.h"
@@ -34,10 +35,15 @@ void LoadInput(pugi::xml_document& input, const char* path, pugi::xml_encoding e
         if (terminated) data[size] = 0;
         parsed = input.load_buffer_inplace_own(data, terminated ? size + 1 : size, options, found);
     } else {
+        errno = 0;
         parsed = input.load_file(path, options, encoding);
     }
     // Whatever a malformed input leaves is converted; an input that did not
-    // fit in memory is not.
+    // fit in memory is not, nor one whose file could not be opened for want
+    // of memory.
     if (parsed.status == pugi::status_out_of_memory) throw std::bad_alloc();
+    if ((parsed.status == pugi::status_file_not_found || parsed.status == pugi::status_io_error) && errno == ENOMEM) {
+        throw std::bad_alloc();
+    }
     CAllocationWatch::ThrowIfFailed();
 }

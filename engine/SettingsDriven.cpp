@@ -22,9 +22,9 @@ void LogProgress(const CSession& session, int code, const std::string& text = st
 }
 
 struct TemporaryCopy {
-    const char* path;  // null: there is none
+    const char* path;  // null or empty: there is none
     ~TemporaryCopy() {
-        if (path != nullptr) platform::DeleteFilePath(path);
+        if (path != nullptr && *path != '\0') platform::DeleteFilePath(path);
     }
 };
 
@@ -59,15 +59,16 @@ int RunWithSettings(CSession& session, bool toDevice, const char* inputPath, con
 
     std::string iniToRead = iniPath;
     char tempPath[kPathBufferSize] = "";
-    TemporaryCopy copy{nullptr};
+    // The temporary copy goes when the call ends, however it ends (also when
+    // copying into it found no memory); after -92 there is none.
+    TemporaryCopy copy{tempPath};
     if (useSavedCopy) {
         const int restored = RestoreBackupToTemp(tempPath, backupPath, session.workingDirectory);
         if (restored == -92) {
+            copy.path = nullptr;
             LogProgress(session, 13304);
             return -92;
         }
-        // From here on the temporary copy goes when the call ends, however it ends.
-        copy.path = tempPath;
         if (restored == -91 || restored == -90) {
             if (restored == -91) LogProgress(session, 13303);
             else LogProgress(session, 13305, "Restoration from Bkp to Tmp failed");

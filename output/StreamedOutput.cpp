@@ -20,8 +20,9 @@ bool MarkEmpty(std::uint64_t mark) { return (mark & 2) != 0; }
 const char* CStreamedOutput::TextStore::Copy(const char* text) {
     const std::size_t size = std::strlen(text) + 1;
     if (m_chunks.empty() || m_used + size > m_size) {
+        std::unique_ptr<char[]> chunk(new char[std::max(kTextChunkSize, size)]);
+        m_chunks.push_back(std::move(chunk));
         m_size = std::max(kTextChunkSize, size);
-        m_chunks.emplace_back(new char[m_size]);
         m_used = 0;
     }
     char* copy = m_chunks.back().get() + m_used;
@@ -66,7 +67,10 @@ const OutNames* CStreamedOutput::Names(const char* name, const char* parentName)
 
 CStreamedOutput::Element* CStreamedOutput::NewElement(const OutNames* names) {
     if (m_free == nullptr) {
-        m_blocks.emplace_back(new Element[kBlockSize]);
+        // Owned before the list of blocks grows: a list that cannot grow
+        // loses no block.
+        std::unique_ptr<Element[]> owned(new Element[kBlockSize]);
+        m_blocks.push_back(std::move(owned));
         Element* block = m_blocks.back().get();
         for (std::size_t i = 0; i < kBlockSize; ++i) {
             block[i].next = m_free;

@@ -139,8 +139,14 @@ std::FILE* OpenOutputFile(const char* path, bool& readable) {
     fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     std::FILE* file = fdopen(fd, readable ? "w+b" : "wb");
     if (file == nullptr) {
+        // The file is made or emptied already: a call that stops here leaves
+        // none (through a symbolic link, the file it names).
         const int error = errno;
         close(fd);
+        if (regular) {
+            char resolved[PATH_MAX];
+            unlink(realpath(path, resolved) != nullptr ? resolved : path);
+        }
         if (error == ENOMEM) throw std::bad_alloc();
         errno = error;
         return nullptr;
