@@ -37,18 +37,34 @@ bool ReadInput(const char* path, CInputBytes& bytes) {
     return true;
 }
 
-// Has the input normalised to UTF-16 and logs the outcome. True when the
-// conversion may go on; otherwise `result` holds the code to return.
-// `inputAsUtf8` tells that a rewrite kept every character of the input, so
-// that the input itself, read as UTF-8, stands for Temp.xml.
-bool Normalise(const CSession& session, CUtf8ToUtf16Converter& converter, const char* inputPath,
-               const CInputBytes& bytes, char* pathBuffer, int& result, bool& inputAsUtf8) {
-    std::strncpy(pathBuffer, inputPath, kPathBufferSize - 1);
-    pathBuffer[kPathBufferSize - 1] = '\0';
+// What both drivers make of the input before the engine: its bytes, read
+// once, and its normalisation to UTF-16.
+struct PreparedInput {
+    CInputBytes bytes;
+    CUtf8ToUtf16Converter converter;
+    // The input's path, or Temp.xml's after a rewrite.
+    char pathBuffer[kPathBufferSize] = {};
+    int result = 0;
+    // A rewrite kept every character of the input: the input itself, read
+    // as UTF-8, stands for Temp.xml.
+    bool inputAsUtf8 = false;
+};
+
+// Checks that the input opens (else logs `missingCode` and gives -1), has it
+// normalised to UTF-16 and logs the outcome. True when the conversion may go
+// on; otherwise `result` holds the code to return.
+bool Prepare(const CSession& session, const char* inputPath, int missingCode, PreparedInput& in, int& result) {
+    if (!ReadInput(inputPath, in.bytes)) {
+        Log(session, kOutcome, missingCode);
+        result = -1;
+        return false;
+    }
+    std::strncpy(in.pathBuffer, inputPath, kPathBufferSize - 1);
+    in.pathBuffer[kPathBufferSize - 1] = '\0';
     Log(session, kProgress, 32301, "Start of Utf8ToUtf16 conversion");
 
-    result = converter.ConvertToUtf16(inputPath, pathBuffer, &bytes);
-    inputAsUtf8 = result == 0 && converter.RewriteKeptEveryCharacter();
+    result = in.result = in.converter.ConvertToUtf16(inputPath, in.pathBuffer, &in.bytes);
+    in.inputAsUtf8 = result == 0 && in.converter.RewriteKeptEveryCharacter();
     switch (result) {
         case 0: Log(session, kProgress, 32005); return true;
         case 99: Log(session, kProgress, 32301, "NOONE:Utf 16 file"); return true;
@@ -56,8 +72,8 @@ bool Normalise(const CSession& session, CUtf8ToUtf16Converter& converter, const 
         case -95:
             // A Temp.xml that was there to write but could not be had whole
             // stops the conversion: logged as an outcome, with the reason.
-            if (converter.TempXmlProblem().empty()) Log(session, kProgress, 32004);
-            else Log(session, kOutcome, 32004, converter.TempXmlProblem().c_str());
+            if (in.converter.TempXmlProblem().empty()) Log(session, kProgress, 32004);
+            else Log(session, kOutcome, 32004, in.converter.TempXmlProblem().c_str());
             return false;
         case -94: Log(session, kProgress, 32007); return false;
         case -98: Log(session, kOutcome, 32006); return false;
@@ -69,53 +85,41 @@ bool Normalise(const CSession& session, CUtf8ToUtf16Converter& converter, const 
 }  // namespace
 
 int RunZK8ToCust(CSession& session, const char* inputPath, const char* outputPath, std::uint8_t option) {
-    CInputBytes bytes;
-    if (!ReadInput(inputPath, bytes)) {
-        Log(session, kOutcome, 32000);
-        return -1;
-    }
-    CUtf8ToUtf16Converter converter;
-    char pathBuffer[kPathBufferSize] = {};
+    PreparedInput in;
     int result = 0;
-    bool inputAsUtf8 = false;
-    if (!Normalise(session, converter, inputPath, bytes, pathBuffer, result, inputAsUtf8)) return result;
+    if (!Prepare(session, inputPath, 32000, in, result)) return result;
 
     // After a rewrite the engine reads Temp.xml, else the caller's file
     // (named by the caller's own string, so that no length limit applies).
     // Where Temp.xml holds just the input's characters, the input read as
     // UTF-8 is the same document, at half the bytes and without decoding.
-    if (inputAsUtf8) {
-        converter.ReleaseTempXml();
-        CXmlTlvConverter(session).ConvertZK8ToCust(inputPath, outputPath, option != 0, pugi::encoding_utf8, &bytes);
-    } else if (result == 0) {
+    if (in.inputAsUtf8) {
+        in.converter.ReleaseTempXml();
+        CXmlTlvConverter(session).ConvertZK8ToCust(inputPath, outputPath, option != 0, pugi::encoding_utf8,
+                                                   &in.bytes);
+    } else if (in.result == 0) {
         // Temp.xml is read while the rewrite still holds it: another
         // program's rewrite waits until this one has been loaded.
-        CInputBytes().Swap(bytes);
+        CInputBytes().Swap(in.bytes);
         pugi::xml_document input;
-        LoadInput(input, pathBuffer, pugi::encoding_auto);
-        converter.ReleaseTempXml();
+        LoadInput(input, in.pathBuffer, pugi::encoding_auto);
+        in.converter.ReleaseTempXml();
         CXmlTlvConverter(session).ConvertLoadedZK8ToCust(input, outputPath, option != 0);
     } else {
-        CXmlTlvConverter(session).ConvertZK8ToCust(inputPath, outputPath, option != 0, pugi::encoding_auto, &bytes);
+        CXmlTlvConverter(session).ConvertZK8ToCust(inputPath, outputPath, option != 0, pugi::encoding_auto,
+                                                   &in.bytes);
     }
     return 0;
 }
 
 int RunCustToZK8(CSession& session, const char* inputPath, const char* outputPath, std::uint8_t option) {
-    CInputBytes bytes;
-    if (!ReadInput(inputPath, bytes)) {
-        Log(session, kOutcome, 220001);
-        return -1;
-    }
-    CUtf8ToUtf16Converter converter;
-    char pathBuffer[kPathBufferSize] = {};
+    PreparedInput in;
     int result = 0;
-    bool inputAsUtf8 = false;
-    if (!Normalise(session, converter, inputPath, bytes, pathBuffer, result, inputAsUtf8)) return result;
+    if (!Prepare(session, inputPath, 220001, in, result)) return result;
 
     // This direction's engine reads the caller's file even after a rewrite.
-    converter.ReleaseTempXml();
-    CXmlTlvConverter(session).ConvertCustToZK8(inputPath, outputPath, &bytes);
+    in.converter.ReleaseTempXml();
+    CXmlTlvConverter(session).ConvertCustToZK8(inputPath, outputPath, &in.bytes);
 
     if (option == 1) {
         LogAfterFiles(session, 32013);

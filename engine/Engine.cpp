@@ -1,12 +1,12 @@
 #include "engine/Engine.h"
 
 #include "converter/AllocationWatch.h"
-#include "output/StreamedOutput.h"
 #include "engine/ConversionDrivers.h"
 #include "engine/Session.h"
 #include "engine/SettingsDriven.h"
 #include "engine/WorkingDirectory.h"
 #include "engine/XmlTlvConverter.h"
+#include "output/StreamedOutput.h"
 #include "platform/Platform.h"
 #include "runlog/ZkLogFile.h"
 #include "to_customer/DeviceToCustWalk.h"

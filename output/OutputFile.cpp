@@ -16,7 +16,10 @@ void NoteFailure(const char* path, int error) {
 
 }  // namespace
 
-COutputFile::COutputFile(const char* path) : m_path(path), m_file(platform::OpenOutputFile(path, m_readable)) {
+COutputFile::COutputFile(const char* path) : m_path(path), m_file(nullptr) {
+    // Opened here, not in the member list: the members after m_file (the
+    // readable flag among them) are set only after it there.
+    m_file = platform::OpenOutputFile(path, m_readable);
     if (m_file == nullptr) {
         NoteFailure(path, errno);
         return;

@@ -83,19 +83,6 @@ void CUtf16Output::Text(const char* utf8) {
     }
 }
 
-void CUtf16Output::Bytes(const std::string& bytes) {
-    const char* data = bytes.data();
-    std::size_t size = bytes.size();
-    while (size > 0) {
-        if (m_used == m_capacity) FlushBuffer();
-        const std::size_t part = std::min(size, m_capacity - m_used);
-        std::memcpy(m_buffer.get() + m_used, data, part);
-        m_used += part;
-        data += part;
-        size -= part;
-    }
-}
-
 void CUtf16Output::Open() {
     m_file.reset(new COutputFile(m_path));
     m_holding = m_file->IsOpen() && !(m_file->IsRegular() && m_file->Readable());

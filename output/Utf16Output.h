@@ -48,8 +48,6 @@ public:
     // it: a lead byte followed by its continuation bytes is one character
     // (no check for overlong forms or surrogates); any other byte is dropped.
     void Text(const char* utf8);
-    // Bytes already UTF-16LE.
-    void Bytes(const std::string& bytes);
     // How many bytes have been written so far, the byte-order mark included.
     std::uint64_t Offset() const { return m_flushed + m_used; }
 

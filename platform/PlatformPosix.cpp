@@ -107,16 +107,6 @@ std::FILE* OpenFile(const char* path, const char* mode) {
     return file;
 }
 
-std::FILE* OpenStream(const char* path, const char* mode, char* buffer, std::size_t size) {
-    std::FILE* file = OpenFile(path, mode);
-    if (file == nullptr) {
-        if (errno == ENOMEM) throw std::bad_alloc();
-        return nullptr;
-    }
-    std::setvbuf(file, buffer, buffer != nullptr ? _IOFBF : _IONBF, buffer != nullptr ? size : 0);
-    return file;
-}
-
 std::FILE* OpenOutputFile(const char* path, bool& readable) {
     // O_NONBLOCK: a pipe without a reader fails at once (ENXIO) instead of
     // waiting for one. Cleared once open, so that writes wait for a reader
@@ -300,16 +290,6 @@ void LeaveCallLock() noexcept { pthread_mutex_unlock(&g_callLock); }
 // meanwhile (pugixml reading Temp.xml) nor a second thread's descriptor
 // shares it, and the kernel drops it with the last descriptor, when the
 // program ends at the latest.
-long LockWaitMilliseconds() {
-    const char* given = std::getenv("ZK8_LOCK_WAIT_MS");
-    if (given != nullptr && *given != '\0') {
-        char* end = nullptr;
-        const long milliseconds = std::strtol(given, &end, 10);
-        if (*end == '\0' && milliseconds >= 0) return milliseconds;
-    }
-    return 30000;
-}
-
 namespace {
 
 long long MonotonicMilliseconds() {

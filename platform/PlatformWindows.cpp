@@ -74,16 +74,6 @@ bool GetCurrentDirectoryPath(char* out, std::size_t size) {
 
 std::FILE* OpenFile(const char* path, const char* mode) { return std::fopen(path, mode); }
 
-std::FILE* OpenStream(const char* path, const char* mode, char* buffer, std::size_t size) {
-    std::FILE* file = std::fopen(path, mode);
-    if (file == nullptr) {
-        if (errno == ENOMEM) throw std::bad_alloc();
-        return nullptr;
-    }
-    std::setvbuf(file, buffer, buffer != nullptr ? _IOFBF : _IONBF, buffer != nullptr ? size : 0);
-    return file;
-}
-
 std::FILE* OpenOutputFile(const char* path, bool& readable) {
     std::FILE* file = std::fopen(path, "w+b");
     readable = file != nullptr;
@@ -98,10 +88,13 @@ std::FILE* OpenOutputFile(const char* path, bool& readable) {
 
 bool TruncateFile(std::FILE* file, std::uint64_t size) {
     if (std::fflush(file) != 0) return false;
-    const __int64 length = _filelengthi64(_fileno(file));
-    if (length < 0) return false;
-    if (static_cast<std::uint64_t>(length) <= size) return true;
-    return _chsize_s(_fileno(file), static_cast<__int64>(size)) == 0;
+    const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+    LARGE_INTEGER length;
+    if (!GetFileSizeEx(handle, &length)) return false;
+    if (static_cast<std::uint64_t>(length.QuadPart) <= size) return true;
+    LARGE_INTEGER end;
+    end.QuadPart = static_cast<LONGLONG>(size);
+    return SetFilePointerEx(handle, end, nullptr, FILE_BEGIN) && SetEndOfFile(handle);
 }
 
 bool ResolvePath(const char* path, char* out, std::size_t size) {
@@ -206,16 +199,6 @@ void LeaveCallLock() noexcept { ReleaseSRWLockExclusive(&g_callLock); }
 // A named mutex: Windows hands an abandoned one to the next waiter when its
 // owner ends, and a mutex has no file whose handle would stand in the way of
 // renaming the file it guards.
-long LockWaitMilliseconds() {
-    const char* given = std::getenv("ZK8_LOCK_WAIT_MS");
-    if (given != nullptr && *given != '\0') {
-        char* end = nullptr;
-        const long milliseconds = std::strtol(given, &end, 10);
-        if (*end == '\0' && milliseconds >= 0) return milliseconds;
-    }
-    return 30000;
-}
-
 bool NameLock::Acquire(const char* path) {
     Release();
     m_timedOut = false;
