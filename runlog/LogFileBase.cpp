@@ -94,7 +94,13 @@ bool CLogFileBase::WriteEntries(const std::vector<LogEntry>& entries) {
         // header, and lets one program at a time decide on a rotation and make
         // it, so that no two rotations discard each other's save file.
         platform::NameLock lock;
-        lock.Acquire(path.c_str());
+        if (!lock.Acquire(path.c_str()) && lock.TimedOut()) {
+            // Another program holds the file and does not let go (it is
+            // stopped): these entries are lost rather than waited for.
+            while (next < entries.size() && entries[next].path == path) ++next;
+            all = false;
+            continue;
+        }
         // Without a stream buffer, finding the size is a seek and nothing else
         // (a buffered stream opened for reading fills its buffer from the end
         // of the file first), and every text goes straight to the file.

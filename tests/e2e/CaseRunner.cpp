@@ -14,16 +14,23 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <set>
 
 #include <pugixml.hpp>
 
 #include "support/CaseScript.h"
+
+#ifdef ZK8_ALLOCATION_HOOKS
+extern "C" void zk8_hooks_arm(long failAt);
+extern "C" long zk8_hooks_disarm(long* net);
+#endif
 
 namespace {
 
@@ -231,6 +238,8 @@ private:
             g_failFrom = rest == "first" ? 1 : m_lastAllocations;
         } else if (op == "held") {
             if (g_held != std::stol(rest)) Fail(std::to_string(g_held) + " blocks held");
+        } else if (op == "sweep") {
+            Sweep(rest == "alloc");
         } else if (op == "limit-file") {
             m_fileLimit = std::stol(rest);
         } else if (op == "limit-as") {
@@ -249,6 +258,125 @@ private:
             Fail("unknown step " + op, true);
         }
         return true;
+    }
+
+    // The names below the case's folder, for files a failed call leaves
+    // (the run log's files aside: a failed call logs).
+    std::set<std::string> Names() const {
+        std::set<std::string> names;
+        std::error_code error;
+        for (auto it = std::filesystem::recursive_directory_iterator(m_folder.Path(), error);
+             it != std::filesystem::recursive_directory_iterator(); it.increment(error)) {
+            const std::string name = it->path().filename().string();
+            if (name.rfind("Runlog", 0) != 0 && name != "Interface.ini") names.insert(it->path().string());
+        }
+        return names;
+    }
+
+    // The last call again on this thread's small stack, with the N-th
+    // allocation failing (failAt > 0) or every file cut at `limit` bytes
+    // (limit >= 0); gives the result, the allocations made and those kept.
+    int CallFailing(long failAt, long limit, long& allocations, long& held) {
+        rlimit unlimited{};
+        getrlimit(RLIMIT_FSIZE, &unlimited);
+        if (limit >= 0) {
+            signal(SIGXFSZ, SIG_IGN);
+            rlimit cap = unlimited;
+            cap.rlim_cur = static_cast<rlim_t>(limit);
+            setrlimit(RLIMIT_FSIZE, &cap);
+        }
+        const int result = OnSmallStack([&] {
+#ifdef ZK8_ALLOCATION_HOOKS
+            zk8_hooks_arm(failAt);
+            const int r = CallExport(m_library, m_lastCall.name, m_lastCall.args);
+            allocations = zk8_hooks_disarm(&held);
+            return r;
+#else
+            allocations = held = 0;
+            return CallExport(m_library, m_lastCall.name, m_lastCall.args);
+#endif
+        });
+        setrlimit(RLIMIT_FSIZE, &unlimited);
+        return result;
+    }
+
+    // Removes the compared files (through a symbolic link, the file it
+    // names), so that a call that writes none of them is seen.
+    void RemoveCompared() {
+        std::error_code error;
+        for (const auto& [path, bytes] : m_matched) {
+            const std::filesystem::path target =
+                std::filesystem::is_symlink(path) ? std::filesystem::canonical(path, error) : std::filesystem::path(path);
+            std::filesystem::remove(target, error);
+        }
+    }
+
+    // The sweep: the last call made again failing at each point in turn,
+    // for every allocation it makes (alloc) or every byte limit of the
+    // files it writes (write, sampled past 4 KiB). After each: the call's
+    // result with exactly the compared bytes, or out of memory (alloc) or
+    // -95/-90 for a Temp.xml or saved ini copy cut short (write) with none
+    // of the outputs; for a byte limit, result 0 may leave an output cut
+    // short, a beginning of its bytes. No file left behind, no block of the
+    // call still held, and the call again without a failure right.
+    void Sweep(bool allocations) {
+#ifndef ZK8_ALLOCATION_HOOKS
+        if (allocations) return Skip("no allocation hooks in this build");
+#endif
+        if (m_matched.empty()) return Fail("sweep: no file compared whole since the last call", true);
+        const std::string tempXml = Path("$A/Temp.xml");
+        std::size_t largest = 0;
+        for (const auto& [path, bytes] : m_matched) largest = std::max(largest, bytes.size());
+        long count = 0, held = 0;
+        CallFailing(0, -1, count, held);
+        const std::set<std::string> names = Names();
+        auto exact = [&](const std::string& when) {
+            for (const auto& [path, bytes] : m_matched) {
+                if (ReadFile(path) != bytes) return Fail(when + ": " + path + " differs"), false;
+            }
+            return true;
+        };
+        // ZK8_SWEEP_EVERY_BYTE: every byte limit, not a sample (a long sweep).
+        const bool everyByte = std::getenv("ZK8_SWEEP_EVERY_BYTE") != nullptr;
+        long points = 0;
+        for (long at = allocations ? 1 : 0; allocations ? at <= count : at <= static_cast<long>(largest) + 1; ++at) {
+            if (!allocations && !everyByte && at > 4096 && at % 509 != 0) {
+                bool nearSize = false;
+                for (const auto& [path, bytes] : m_matched) nearSize = nearSize || std::labs(at - static_cast<long>(bytes.size())) <= 1;
+                if (!nearSize) continue;
+            }
+            ++points;
+            const std::string point = (allocations ? "allocation " : "byte limit ") + std::to_string(at);
+            RemoveCompared();
+            long made = 0;
+            const int result = CallFailing(allocations ? at : 0, allocations ? -1 : at, made, held);
+            const bool stopped = allocations ? result == -96 : result == -95 || result == -90;
+            for (const auto& [path, bytes] : m_matched) {
+                const bool there = Exists(path);
+                const std::string actual = there ? ReadFile(path) : "";
+                if (stopped) {
+                    if (there && path != tempXml) Fail(point + ": result " + std::to_string(result) + " with " + path);
+                } else if (result != m_lastCall.result) {
+                    Fail(point + ": result " + std::to_string(result) + ", expected " + std::to_string(m_lastCall.result));
+                } else if (allocations || path == tempXml ? actual != bytes
+                                                          : bytes.compare(0, actual.size(), actual) != 0) {
+                    Fail(point + ": " + path + " is not " + (allocations || path == tempXml ? "right" : "a beginning of the right bytes"));
+                }
+            }
+            const std::set<std::string> after = Names();
+            for (const std::string& name : after) {
+                if (names.count(name) == 0) Fail(point + ": " + name + " left behind");
+            }
+            if (allocations && result == -96) {
+                // Memory the call kept: what the same failing call keeps again
+                // (a first failure may fill a cache once).
+                CallFailing(at, -1, made, held);
+                if (held != 0) Fail(point + ": " + std::to_string(held) + " blocks kept");
+            }
+            RemoveCompared();
+            if (CallFailing(0, -1, made, held) != m_lastCall.result || !exact(point + ", then again")) break;
+        }
+        std::printf("sweep %s: %ld points\n", allocations ? "alloc" : "write", points);
     }
 
     Case m_case;

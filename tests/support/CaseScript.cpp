@@ -220,6 +220,7 @@ void CaseScript::RunCase(const Case& c) {
 }
 
 void CaseScript::Fail(const std::string& message, bool fatal) {
+    ++m_failures;
     Report(false, m_line, message);
     m_stopped = m_stopped || fatal;
 }
@@ -278,8 +279,9 @@ std::string CaseScript::Masked(std::string text) const {
     return out.append(from, text.cend());
 }
 
-void CaseScript::Compare(std::string actual, const std::string& how, const std::string& expected) {
+bool CaseScript::Compare(std::string actual, const std::string& how, const std::string& expected) {
     const std::string text = Masked(std::move(actual));
+    const int failuresBefore = m_failures;
     if (how == "~" || how == "!~") {
         if ((text.find(expected) != std::string::npos) != (how == "~")) {
             Fail((how == "~" ? "missing: " : "present: ") + expected + "\nin: " + text);
@@ -317,6 +319,7 @@ void CaseScript::Compare(std::string actual, const std::string& how, const std::
              std::to_string(expected.size()) + ")\n  actual:   " + text.substr(from, 160) +
              "\n  expected: " + expected.substr(from, 160));
     }
+    return m_failures == failuresBefore;
 }
 
 void CaseScript::RunStep(const std::string& op, std::string rest) {
@@ -328,6 +331,8 @@ void CaseScript::RunStep(const std::string& op, std::string rest) {
         const std::string log = m_folder / "Runlog.log", before = m_recording ? ReadFile(log) : "";
         const int result = Call(name, args);
         if (result != std::stoi(expected)) Fail(name + ": result " + std::to_string(result) + ", expected " + expected);
+        m_lastCall = LastCall{std::stoi(expected), name, args};
+        m_matched.clear();
         if (m_recording) {
             RecordedCall call{std::stoi(expected), name, args, ReadFile(log)};
             for (std::size_t i = 0; i < words.size(); ++i) call.args[i] = words[i] == "." ? "." : args[i];
@@ -351,7 +356,7 @@ void CaseScript::RunStep(const std::string& op, std::string rest) {
         const std::string path = Path(Word(rest)), how = Word(rest);
         if (!Exists(path)) return Fail("no file " + path, true);
         const std::string bytes = ReadFile(path);
-        Compare(op == "file" ? bytes : TextOfUtf16(bytes), how, Text(rest));
+        if (Compare(op == "file" ? bytes : TextOfUtf16(bytes), how, Text(rest)) && how == "=") m_matched[path] = bytes;
     } else if (op == "absent" || op == "exists") {
         const std::string path = Path(Word(rest));
         if (Exists(path) != (op == "exists")) Fail((op == "exists" ? "no " : "unexpected ") + path);

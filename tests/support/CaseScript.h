@@ -6,6 +6,7 @@
 
 #include <ctime>
 #include <functional>
+#include <map>
 #include <set>
 #include <string>
 #include <utility>
@@ -88,9 +89,18 @@ protected:
     std::string Text(const std::string& text) const;
     // The text with $NAME replaced; escaped: for a text still to be unescaped.
     std::string Expand(std::string text, bool escaped = false) const;
-    void Compare(std::string actual, const std::string& how, const std::string& expected);
+    // False where it found a difference.
+    bool Compare(std::string actual, const std::string& how, const std::string& expected);
 
     TempFolder m_folder;
+    // The last call step, and the files compared whole since it, with the
+    // bytes they matched with (what the sweeps hold a repeated call to).
+    struct LastCall {
+        int result = 0;
+        std::string name;
+        std::vector<std::string> args;
+    } m_lastCall;
+    std::map<std::string, std::string> m_matched;
 
 private:
     void RunStep(const std::string& op, std::string rest);
@@ -100,6 +110,7 @@ private:
 
     const Case* m_case = nullptr;
     int m_line = 0;
+    int m_failures = 0;
     bool m_stopped = false;
     std::vector<std::pair<std::string, std::string>> m_vars;
     // Kept only in cases that repeat their calls together: the calls, and
