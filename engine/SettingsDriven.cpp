@@ -60,12 +60,11 @@ int RunWithSettings(CSession& session, bool toDevice, const char* inputPath, con
     std::string iniToRead = iniPath;
     char tempPath[kPathBufferSize] = "";
     // The temporary copy goes when the call ends, however it ends (also when
-    // copying into it found no memory); after -92 there is none.
+    // copying into it found no memory); after -92 the name is empty.
     TemporaryCopy copy{tempPath};
     if (useSavedCopy) {
         const int restored = RestoreBackupToTemp(tempPath, backupPath, session.workingDirectory);
         if (restored == -92) {
-            copy.path = nullptr;
             LogProgress(session, 13304);
             return -92;
         }
