@@ -45,7 +45,7 @@ zk8_xml_conv/libZK8_XML_Conv.so"
 # Only glibc: the C library, its math library and the dynamic loader.
 needed=$(readelf -d "$library" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' | sort | tr '\n' ' ')
 echo "its library needs: $needed"
-check "the library needs glibc alone" test "$needed" == "ld-linux-x86-64.so.2 libc.so.6 libm.so.6 "
+check "the library needs glibc alone" test -z "$(echo "$needed" | tr ' ' '\n' | grep -vxE 'ld-linux-x86-64\.so\.2|libc\.so\.6|libm\.so\.6|')"
 check "the library exports the nine functions alone" test "$(nm -D --defined-only "$library" | awk '{print $NF}' |
   sort | tr '\n' ' ')" == "CreateTagList CustToZK8 CustToZK8Ext CustToZK8ExtWithLengthAttribute CustToZK8LibStd \
 CustToZK8WithLengthAttribute ZK8ToCust ZK8ToCustExt ZK8ToCustLibStd "

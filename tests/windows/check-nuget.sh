@@ -36,7 +36,7 @@ check "id and version" grep -q "<id>Zk8.XmlConv</id>.*<version>$version</version
 linux=$work/package/runtimes/linux-x64/native/libZK8_XML_Conv.so
 needed=$(readelf -d "$linux" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' | sort | tr '\n' ' ')
 echo "runtimes/linux-x64/native/libZK8_XML_Conv.so needs: $needed"
-check "the Linux library needs glibc alone" test "$needed" == "ld-linux-x86-64.so.2 libc.so.6 libm.so.6 "
+check "the Linux library needs glibc alone" test -z "$(echo "$needed" | tr ' ' '\n' | grep -vxE 'ld-linux-x86-64\.so\.2|libc\.so\.6|libm\.so\.6|')"
 
 # Convert.exe through the unpacked package, as on a machine without
 # libpugixml1v5; the same with a library that needs it must fail there.
