@@ -47,6 +47,24 @@ void Deallocate(void* block) {
     std::free(block);
 }
 
+// A file-size limit for one scope (limit < 0: none): every write past it
+// fails with EFBIG, as on a full disk.
+class FileLimitScope {
+public:
+    explicit FileLimitScope(long limit) {
+        getrlimit(RLIMIT_FSIZE, &m_saved);
+        if (limit < 0) return;
+        signal(SIGXFSZ, SIG_IGN);
+        rlimit cap = m_saved;
+        cap.rlim_cur = static_cast<rlim_t>(limit);
+        setrlimit(RLIMIT_FSIZE, &cap);
+    }
+    ~FileLimitScope() { setrlimit(RLIMIT_FSIZE, &m_saved); }
+
+private:
+    rlimit m_saved{};
+};
+
 // The library the cases run against: the one built here, or the one that
 // ZK8_CASES_LIBRARY names (an earlier release, to show that it passes a
 // case too).
@@ -164,17 +182,11 @@ private:
         if (dlsym(m_library, name.c_str()) == nullptr) return Fail("no export " + name), INT_MIN;
         const auto call = [&] { return CallHere(name, args); };
         g_allocations = 0;
-        // A file-size limit for this call: every write past it fails (EFBIG).
-        rlimit unlimited{};
-        getrlimit(RLIMIT_FSIZE, &unlimited);
-        if (m_fileLimit >= 0) {
-            signal(SIGXFSZ, SIG_IGN);
-            rlimit cap = unlimited;
-            cap.rlim_cur = static_cast<rlim_t>(m_fileLimit);
-            setrlimit(RLIMIT_FSIZE, &cap);
+        int result;
+        {
+            const FileLimitScope limit(m_fileLimit);
+            result = m_asNobody ? AsNobody(m_folder.Path(), call) : OnSmallStack(call);
         }
-        const int result = m_asNobody ? AsNobody(m_folder.Path(), call) : OnSmallStack(call);
-        setrlimit(RLIMIT_FSIZE, &unlimited);
         m_fileLimit = -1;
         m_lastAllocations = g_allocations;
         g_failFrom = SIZE_MAX;
@@ -277,15 +289,8 @@ private:
     // allocation failing (failAt > 0) or every file cut at `limit` bytes
     // (limit >= 0); gives the result, the allocations made and those kept.
     int CallFailing(long failAt, long limit, long& allocations, long& held) {
-        rlimit unlimited{};
-        getrlimit(RLIMIT_FSIZE, &unlimited);
-        if (limit >= 0) {
-            signal(SIGXFSZ, SIG_IGN);
-            rlimit cap = unlimited;
-            cap.rlim_cur = static_cast<rlim_t>(limit);
-            setrlimit(RLIMIT_FSIZE, &cap);
-        }
-        const int result = OnSmallStack([&] {
+        const FileLimitScope limitScope(limit);
+        return OnSmallStack([&] {
 #ifdef ZK8_ALLOCATION_HOOKS
             zk8_hooks_arm(failAt);
             const int r = CallExport(m_library, m_lastCall.name, m_lastCall.args);
@@ -296,8 +301,6 @@ private:
             return CallExport(m_library, m_lastCall.name, m_lastCall.args);
 #endif
         });
-        setrlimit(RLIMIT_FSIZE, &unlimited);
-        return result;
     }
 
     // Removes the compared files (through a symbolic link, the file it
