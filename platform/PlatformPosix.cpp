@@ -107,6 +107,14 @@ std::FILE* OpenFile(const char* path, const char* mode) {
     return file;
 }
 
+bool ResolvePath(const char* path, char* out, std::size_t size) {
+    char resolved[PATH_MAX];
+    const char* found = realpath(path, resolved) != nullptr ? resolved : path;
+    if (std::strlen(found) >= size) return false;
+    std::strcpy(out, found);
+    return true;
+}
+
 std::FILE* OpenOutputFile(const char* path, bool& readable) {
     // O_NONBLOCK: a pipe without a reader fails at once (ENXIO) instead of
     // waiting for one. Cleared once open, so that writes wait for a reader
@@ -135,7 +143,7 @@ std::FILE* OpenOutputFile(const char* path, bool& readable) {
         close(fd);
         if (regular) {
             char resolved[PATH_MAX];
-            unlink(realpath(path, resolved) != nullptr ? resolved : path);
+            unlink(ResolvePath(path, resolved, sizeof resolved) ? resolved : path);
         }
         if (error == ENOMEM) throw std::bad_alloc();
         errno = error;
@@ -150,14 +158,6 @@ bool TruncateFile(std::FILE* file, std::uint64_t size) {
     if (std::fflush(file) != 0 || fstat(fileno(file), &st) != 0) return false;
     if (static_cast<std::uint64_t>(st.st_size) <= size) return true;
     return ftruncate(fileno(file), static_cast<off_t>(size)) == 0;
-}
-
-bool ResolvePath(const char* path, char* out, std::size_t size) {
-    char resolved[PATH_MAX];
-    const char* found = realpath(path, resolved) != nullptr ? resolved : path;
-    if (std::strlen(found) >= size) return false;
-    std::strcpy(out, found);
-    return true;
 }
 
 namespace {
