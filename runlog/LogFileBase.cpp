@@ -93,18 +93,14 @@ bool CLogFileBase::WriteEntries(const std::vector<LogEntry>& entries) {
         // open to the rotation keeps their entries whole, gives a new file one
         // header, and lets one program at a time decide on a rotation and make
         // it, so that no two rotations discard each other's save file.
+        // Another program that holds the file and does not let go (it is
+        // stopped) is not waited for. Without a stream buffer, finding the
+        // size is a seek and nothing else (a buffered stream opened for
+        // reading fills its buffer from the end of the file first), and every
+        // text goes straight to the file.
         platform::NameLock lock;
-        if (!lock.Acquire(path.c_str()) && lock.TimedOut()) {
-            // Another program holds the file and does not let go (it is
-            // stopped): these entries are lost rather than waited for.
-            while (next < entries.size() && entries[next].path == path) ++next;
-            all = false;
-            continue;
-        }
-        // Without a stream buffer, finding the size is a seek and nothing else
-        // (a buffered stream opened for reading fills its buffer from the end
-        // of the file first), and every text goes straight to the file.
-        m_runLogFile = platform::OpenStream(path.c_str(), "ab+");
+        const bool stuck = !lock.Acquire(path.c_str()) && lock.TimedOut();
+        m_runLogFile = stuck ? nullptr : platform::OpenStream(path.c_str(), "ab+");
         if (m_runLogFile == nullptr) {
             // The entries for this file are lost, as each would be alone.
             while (next < entries.size() && entries[next].path == path) ++next;
