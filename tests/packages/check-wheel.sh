@@ -30,18 +30,7 @@ library=$work/unpacked/zk8_xml_conv/libZK8_XML_Conv.so
 glibc=$(objdump -T "$library" | grep -o 'GLIBC_[0-9.]*' | sort -V | tail -n 1)
 tag=py3-none-manylinux_$(echo "$glibc" | sed -E 's/^GLIBC_([0-9]+)\.([0-9]+).*/\1_\2/')_x86_64
 echo "$(basename "$wheel"): the newest glibc symbol version its library uses is $glibc"
-check "the wheel's name" test "$(basename "$wheel")" == "zk8_xml_conv-$version-$tag.whl"
-check "the wheel's tag" grep -qx "Tag: $tag" "$work/unpacked/zk8_xml_conv-$version.dist-info/WHEEL"
-check "installed as platform code" grep -qx "Root-Is-Purelib: false" \
-  "$work/unpacked/zk8_xml_conv-$version.dist-info/WHEEL"
-check "the files of the wheel" test "$(unzip -Z1 "$wheel" | sort)" == "zk8_xml_conv-$version.dist-info/METADATA
-zk8_xml_conv-$version.dist-info/RECORD
-zk8_xml_conv-$version.dist-info/WHEEL
-zk8_xml_conv-$version.dist-info/top_level.txt
-zk8_xml_conv/__init__.py
-zk8_xml_conv/_library.py
-zk8_xml_conv/_results.py
-zk8_xml_conv/libZK8_XML_Conv.so"
+check_wheel "$wheel" "$work/unpacked" "$version" "$tag" libZK8_XML_Conv.so
 # Only glibc: the C library, its math library and the dynamic loader.
 needed=$(readelf -d "$library" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' | sort | tr '\n' ' ')
 echo "its library needs: $needed"

@@ -15,16 +15,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 unzip -q "$wheel" -d "$work"
 echo "$(basename "$wheel"):"
-check "the wheel's name" test "$(basename "$wheel")" == "zk8_xml_conv-$version-py3-none-$platform.whl"
-check "the wheel's tag" grep -qx "Tag: py3-none-$platform" "$work/zk8_xml_conv-$version.dist-info/WHEEL"
-check "the files of the wheel" test "$(unzip -Z1 "$wheel" | sort)" == "zk8_xml_conv-$version.dist-info/METADATA
-zk8_xml_conv-$version.dist-info/RECORD
-zk8_xml_conv-$version.dist-info/WHEEL
-zk8_xml_conv-$version.dist-info/top_level.txt
-zk8_xml_conv/ZK8_XML_Conv.dll
-zk8_xml_conv/__init__.py
-zk8_xml_conv/_library.py
-zk8_xml_conv/_results.py"
+check_wheel "$wheel" "$work" "$version" "py3-none-$platform" ZK8_XML_Conv.dll
 check "the DLL of its bitness" test "$(file -b "$work/zk8_xml_conv/ZK8_XML_Conv.dll" | cut -d, -f1)" == "$machine"
 check "the DLL it was made from" cmp -s "$dll" "$work/zk8_xml_conv/ZK8_XML_Conv.dll"
 finish

@@ -12,6 +12,19 @@ check() {  # check DESCRIPTION COMMAND...
     echo "FAILED: $description"
   fi
 }
+# A wheel of VERSION for TAG carrying LIBRARY (its file name), unpacked in
+# FOLDER: its name, tag and files.
+check_wheel() {  # check_wheel WHEEL FOLDER VERSION TAG LIBRARY
+  local wheel=$1 version=$3 tag=$4 library=$5
+  local info=$2/zk8_xml_conv-$version.dist-info
+  check "the wheel's name" test "$(basename "$wheel")" == "zk8_xml_conv-$version-$tag.whl"
+  check "the wheel's tag" grep -qx "Tag: $tag" "$info/WHEEL"
+  check "installed as platform code" grep -qx "Root-Is-Purelib: false" "$info/WHEEL"
+  check "the files of the wheel" test "$(unzip -Z1 "$wheel" | sort)" == "$(printf '%s\n' \
+    "zk8_xml_conv-$version.dist-info/METADATA" "zk8_xml_conv-$version.dist-info/RECORD" \
+    "zk8_xml_conv-$version.dist-info/WHEEL" "zk8_xml_conv-$version.dist-info/top_level.txt" \
+    zk8_xml_conv/__init__.py zk8_xml_conv/_library.py zk8_xml_conv/_results.py "zk8_xml_conv/$library" | sort)"
+}
 # Wine sees this machine's root as drive Z:.
 winpath() { local path; path=$(realpath -m "$1"); printf 'Z:%s' "${path//\//\\}"; }
 finish() {
