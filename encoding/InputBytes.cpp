@@ -5,15 +5,19 @@
 
 #include <pugixml.hpp>
 
-#include "platform/Platform.h"
+#include "platform/File.h"
 
 CInputBytes::~CInputBytes() {
     if (m_data != nullptr) pugi::get_memory_deallocation_function()(m_data);
 }
 
-bool CInputBytes::Load(const char* path) {
-    std::FILE* file = platform::OpenStream(path, "rb");
-    if (file == nullptr) return false;
+bool CInputBytes::Load(const char* path, platform::Refusal& why) {
+    const platform::File file = platform::OpenToRead(path, platform::Links::Follow, why);
+    return file && Read(file.Get());
+}
+
+bool CInputBytes::Read(std::FILE* file) {
+    m_noMemory = false;
     long size = -1;
     if (std::fseek(file, 0, SEEK_END) == 0) size = std::ftell(file);
     char* data = nullptr;
@@ -23,10 +27,14 @@ bool CInputBytes::Load(const char* path) {
     }
     if (data != nullptr && std::fread(data, 1, static_cast<std::size_t>(size), file) != static_cast<std::size_t>(size)) {
         pugi::get_memory_deallocation_function()(data);
-        data = nullptr;
+        m_noMemory = false;
+        return false;
     }
-    std::fclose(file);
-    if (data == nullptr) return false;
+    if (data == nullptr) {
+        m_noMemory = size >= 0;
+        return false;
+    }
+    if (m_data != nullptr) pugi::get_memory_deallocation_function()(m_data);
     m_data = data;
     m_size = static_cast<std::size_t>(size);
     return true;
@@ -42,16 +50,17 @@ CInputReader::CInputReader(const char* path, const CInputBytes* bytes) {
     if (bytes != nullptr && bytes->Held()) {
         m_bytes = bytes;
     } else if (path != nullptr) {
-        m_file = platform::OpenStream(path, "rb");
+        platform::Refusal why;
+        m_file = platform::OpenToRead(path, platform::Links::Follow, why);
     }
 }
 
 void CInputReader::SetBuffer(std::size_t size) {
-    if (m_file == nullptr) return;
+    if (!m_file) return;
     // A buffer of its own: the stream would allocate one at its first read,
     // and a read that fails for memory would pass for a short file.
     m_buffer.reset(new char[size]);
-    std::setvbuf(m_file, m_buffer.get(), _IOFBF, size);
+    std::setvbuf(m_file.Get(), m_buffer.get(), _IOFBF, size);
 }
 
 long CInputReader::Size() {
@@ -59,9 +68,9 @@ long CInputReader::Size() {
         m_position = 0;
         return static_cast<long>(m_bytes->Size());
     }
-    if (m_file == nullptr || std::fseek(m_file, 0, SEEK_END) != 0) return -1;
-    const long size = std::ftell(m_file);
-    return size >= 0 && std::fseek(m_file, 0, SEEK_SET) == 0 ? size : -1;
+    if (!m_file || std::fseek(m_file.Get(), 0, SEEK_END) != 0) return -1;
+    const long size = std::ftell(m_file.Get());
+    return size >= 0 && std::fseek(m_file.Get(), 0, SEEK_SET) == 0 ? size : -1;
 }
 
 bool CInputReader::Rewind() {
@@ -70,11 +79,11 @@ bool CInputReader::Rewind() {
         m_atEnd = false;
         return true;
     }
-    return m_file != nullptr && std::fseek(m_file, 0, SEEK_SET) == 0;
+    return m_file && std::fseek(m_file.Get(), 0, SEEK_SET) == 0;
 }
 
 std::size_t CInputReader::Read(void* out, std::size_t count) {
-    if (m_bytes == nullptr) return m_file != nullptr ? std::fread(out, 1, count, m_file) : 0;
+    if (m_bytes == nullptr) return m_file ? std::fread(out, 1, count, m_file.Get()) : 0;
     const std::size_t available = std::min(count, m_bytes->Size() - m_position);
     std::memcpy(out, m_bytes->Data() + m_position, available);
     m_position += available;
@@ -84,12 +93,10 @@ std::size_t CInputReader::Read(void* out, std::size_t count) {
 
 bool CInputReader::AtEnd() const {
     if (m_bytes != nullptr) return m_atEnd;
-    return m_file != nullptr && std::feof(m_file) != 0;
+    return m_file && std::feof(m_file.Get()) != 0;
 }
 
 void CInputReader::Close() {
-    std::FILE* file = m_file;
-    m_file = nullptr;
+    m_file.Close();
     m_bytes = nullptr;
-    if (file != nullptr) std::fclose(file);
 }

@@ -9,6 +9,8 @@
 #include <memory>
 #include <utility>
 
+#include "platform/File.h"
+
 class CInputBytes {
 public:
     CInputBytes() = default;
@@ -17,8 +19,13 @@ public:
     CInputBytes& operator=(const CInputBytes&) = delete;
 
     // Reads the whole file: false, holding nothing, when it does not open
-    // (a folder does not) or is not read whole.
-    bool Load(const char* path);
+    // (`why` tells why: only a regular file opens) or is not read whole
+    // (`why` None).
+    bool Load(const char* path, platform::Refusal& why);
+    // The same from an open file, from its start.
+    bool Read(std::FILE* file);
+    // The last Load or Read found the file but no memory to hold it.
+    bool NoMemory() const { return m_noMemory; }
     bool Held() const { return m_data != nullptr; }
     const char* Data() const { return m_data; }
     std::size_t Size() const { return m_size; }
@@ -33,6 +40,7 @@ public:
 private:
     char* m_data = nullptr;
     std::size_t m_size = 0;
+    bool m_noMemory = false;
 };
 
 // Reads an input as the encoding detection and the rewrite read it: its
@@ -45,7 +53,7 @@ public:
     CInputReader(const CInputReader&) = delete;
     CInputReader& operator=(const CInputReader&) = delete;
 
-    bool IsOpen() const { return m_bytes != nullptr || m_file != nullptr; }
+    bool IsOpen() const { return m_bytes != nullptr || m_file; }
     // A buffer for reading the file ahead (nothing for bytes in memory).
     void SetBuffer(std::size_t size);
     // The size, or -1 when it cannot be found; then reading starts over.
@@ -58,8 +66,9 @@ public:
 
 private:
     const CInputBytes* m_bytes = nullptr;
-    std::FILE* m_file = nullptr;
+    // Declared before the file: the stream reads through it until closed.
     std::unique_ptr<char[]> m_buffer;
+    platform::File m_file;
     std::size_t m_position = 0;
     bool m_atEnd = false;
 };

@@ -7,10 +7,12 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <string>
 
 #include "converter/CallRecord.h"
 #include "encoding/InputBytes.h"
+#include "platform/File.h"
 #include "platform/Platform.h"
 #include "settings/Folders.h"
 
@@ -122,29 +124,11 @@ bool SecondTempPath(char* out, std::size_t size) {
     return BuildPath(path, out, size);
 }
 
-class File {
-public:
-    File() = default;
-    ~File() { Close(); }
-    File(const File&) = delete;
-    File& operator=(const File&) = delete;
-    bool Open(const char* path, const char* mode, char* buffer, std::size_t size) {
-        m_file = platform::OpenStream(path, mode, buffer, size);
-        return m_file != nullptr;
-    }
-    // False when a write, the flush or the close failed.
-    bool Close() {
-        std::FILE* file = m_file;
-        m_file = nullptr;
-        if (file == nullptr) return true;
-        const bool written = std::ferror(file) == 0;
-        return std::fclose(file) == 0 && written;
-    }
-    std::FILE* Get() const { return m_file; }
-
-private:
-    std::FILE* m_file = nullptr;
-};
+// The folder of a path: everything before its last separator.
+std::string FolderOf(const char* path) {
+    const char* separator = std::strrchr(path, platform::kPathSeparator);
+    return separator != nullptr ? std::string(path, static_cast<std::size_t>(separator - path)) : std::string(".");
+}
 
 }  // namespace
 
@@ -157,53 +141,55 @@ int CUtf8ToUtf16Converter::ConvertToUtf16(const char* inputPath, char* pathBuffe
     if (m_encoding == kUtf16) return 99;
     if (detected == -99 || detected == -94 || detected == -98) return detected;
 
-    // Temp.xml's bytes are what the caller sees, not how they are written:
-    // the chunks go out through a 64 KB buffer, in few writes. The buffer
-    // outlives the stream.
-    const std::unique_ptr<char[]> outputBuffer(new char[kOutputBufferSize]);
-    File output;
-    // Another program may be writing or reading Temp.xml: it is emptied only
-    // once its name is ours. One that holds it too long (a stopped program)
-    // is not waited for: the conversion cannot have its Temp.xml.
-    bool heldElsewhere = false;
-    const auto openLocked = [&] {
-        if (!m_tempXmlLock.Acquire(tempPath) && m_tempXmlLock.TimedOut()) {
-            heldElsewhere = true;
-            return false;
-        }
-        if (output.Open(tempPath, "wb", outputBuffer.get(), kOutputBufferSize)) return true;
-        m_tempXmlLock.Release();
-        return false;
-    };
-    if (!firstPathFits || !openLocked()) {
-        if (heldElsewhere || !SecondTempPath(tempPath, sizeof tempPath) || !openLocked()) {
-            if (heldElsewhere) {
-                m_tempXmlProblem = std::string(tempPath) + " is held by another program";
-                RunningCall().unwritten.push_back({tempPath, EBUSY});
-            }
-            return -95;
-        }
-    }
-    // Every write is checked at the close: a Temp.xml cut short (a full disk)
-    // fails the conversion rather than being converted as if it were whole.
-    const auto incomplete = [&] {
-        const int error = errno;
-        output.Close();
-        m_tempXmlProblem = std::string(tempPath) + " could not be written in full (" +
-                           std::strerror(error != 0 ? error : EIO) + ")";
-        RunningCall().unwritten.push_back({tempPath, error != 0 ? error : EIO});
-        return -95;
-    };
-
     CInputReader input(inputPath, bytes);
     if (!input.IsOpen()) return -95;
+    // Temp.xml's bytes are what the caller sees, not how they are written:
+    // the chunks go out through a 64 KB buffer, in few writes.
+    m_outputBuffer.reset(new char[kOutputBufferSize]);
     // Reading ahead is invisible to the caller and saves a system call for
     // most chunks.
     input.SetBuffer(kInputBufferSize);
 
+    // Temp.xml lies in a folder every program of the machine writes into.
+    // It is made as a new file of this call's own, written, read back through
+    // this call's descriptor where the engine is to read it, and only then
+    // put under its name, replacing whatever had it (a link is replaced,
+    // never followed), and closed. So no other program's Temp.xml, nor
+    // anything planted under the name, is ever written into or read as this
+    // call's, nobody waits for anybody, and a rewrite that fails leaves the
+    // earlier Temp.xml as it was. Where the first place takes no file, or its
+    // name cannot be had, the second is tried.
+    for (int place = 0; place < 2; ++place) {
+        if (place == 0 ? !firstPathFits : !SecondTempPath(tempPath, sizeof tempPath)) continue;
+        platform::NewFile file;
+        if (!file.Create(FolderOf(tempPath), m_outputBuffer.get(), kOutputBufferSize)) continue;
+        const int written = WriteUtf16(input, file.Get(), tempPath);
+        if (written != 0) return written;
+        if (!m_keptEveryCharacter && !m_tempXmlBytes.Read(file.Get()) && m_tempXmlBytes.NoMemory()) {
+            throw std::bad_alloc();
+        }
+        if (file.Publish(tempPath)) {
+            if (pathBuffer != nullptr) std::memcpy(pathBuffer, tempPath, std::strlen(tempPath) + 1);
+            return 0;
+        }
+        if (!input.Rewind()) return -94;
+    }
+    return -95;
+}
+
+int CUtf8ToUtf16Converter::WriteUtf16(CInputReader& input, std::FILE* output, const char* tempPath) {
+    // Every write is checked: a Temp.xml cut short (a full disk) fails the
+    // conversion rather than being converted as if it were whole.
+    const auto incomplete = [&] {
+        const int error = errno != 0 ? errno : EIO;
+        m_tempXmlProblem = std::string(tempPath) + " could not be written in full (" + std::strerror(error) + ")";
+        RunningCall().unwritten.push_back({tempPath, error});
+        return -95;
+    };
+
     if (m_needsByteOrderMark == 1) {
         static const unsigned char kMark[] = {0xFF, 0xFE};
-        if (std::fwrite(kMark, 1, sizeof kMark, output.Get()) != sizeof kMark) return incomplete();
+        if (std::fwrite(kMark, 1, sizeof kMark, output) != sizeof kMark) return incomplete();
     }
 
     long remaining = input.Size();
@@ -302,7 +288,7 @@ int CUtf8ToUtf16Converter::ConvertToUtf16(const char* inputPath, char* pathBuffe
         carryLength = length - i;
         std::memcpy(carry, text + i, carryLength);
 
-        if (m_unitCount > 0 && std::fwrite(units, 2, m_unitCount, output.Get()) != m_unitCount) {
+        if (m_unitCount > 0 && std::fwrite(units, 2, m_unitCount, output) != m_unitCount) {
             return incomplete();
         }
         remaining -= static_cast<long>(chunk);
@@ -311,12 +297,9 @@ int CUtf8ToUtf16Converter::ConvertToUtf16(const char* inputPath, char* pathBuffe
     // Whatever is still carried was cut off by the end of the file: dropped.
     if (carryLength > 0) kept = false;
     errno = 0;
-    if (std::fflush(output.Get()) != 0) return incomplete();
-    errno = 0;
-    if (!output.Close()) return incomplete();
-    input.Close();
+    if (std::fflush(output) != 0 || std::ferror(output) != 0) return incomplete();
     m_keptEveryCharacter = kept;
-
-    if (pathBuffer != nullptr) std::memcpy(pathBuffer, tempPath, std::strlen(tempPath) + 1);
     return 0;
 }
+
+void CUtf8ToUtf16Converter::TakeTempXml(CInputBytes& bytes) { bytes.Swap(m_tempXmlBytes); }

@@ -3,11 +3,12 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
-#include "platform/Platform.h"
+#include "encoding/InputBytes.h"
 
-class CInputBytes;
+class CInputReader;
 
 class CUtf8ToUtf16Converter {
 public:
@@ -21,12 +22,16 @@ public:
     // 0 rewritten (pathBuffer now names Temp.xml); 99 already UTF-16; or a
     // negative code. pathBuffer holds 260 bytes.
     //
-    // Temp.xml is one file for every program of the machine that converts.
-    // The rewrite holds its name (platform::NameLock) from before the file
-    // is emptied until ReleaseTempXml or the end of this object, so that
-    // whoever reads it back in between reads this rewrite, whole.
+    // Temp.xml is one name for every program of the machine that converts:
+    // each rewrite makes a file of its own and puts it under that name once
+    // complete. A rewrite that did not keep every character is read back
+    // first, through that file (std::bad_alloc when it does not fit), for
+    // TakeTempXml: whatever has the name by then, the engine reads this
+    // rewrite.
     int ConvertToUtf16(const char* inputPath, char* pathBuffer, const CInputBytes* bytes = nullptr);
-    void ReleaseTempXml() { m_tempXmlLock.Release(); }
+    // After such a rewrite: Temp.xml's bytes as it wrote them (nothing held
+    // when they could not be read back).
+    void TakeTempXml(CInputBytes& bytes);
 
     // After a rewrite (result 0): true when Temp.xml holds every character of
     // the input unchanged and the only edit lay inside a processing
@@ -46,7 +51,12 @@ public:
     std::uint8_t m_needsByteOrderMark = 0;
 
 private:
+    // Writes the input as UTF-16 into the new Temp.xml: 0, -94 (a short
+    // read) or -95 (a write failed).
+    int WriteUtf16(CInputReader& input, std::FILE* output, const char* tempPath);
+
     bool m_keptEveryCharacter = false;
     std::string m_tempXmlProblem;
-    platform::NameLock m_tempXmlLock;
+    std::unique_ptr<char[]> m_outputBuffer;
+    CInputBytes m_tempXmlBytes;
 };

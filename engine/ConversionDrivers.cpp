@@ -2,11 +2,13 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "converter/InputDocument.h"
 #include "encoding/InputBytes.h"
 #include "encoding/Utf8ToUtf16Converter.h"
 #include "engine/XmlTlvConverter.h"
+#include "platform/File.h"
 #include "platform/Platform.h"
 #include "runlog/ZkLogFile.h"
 
@@ -28,13 +30,15 @@ void LogAfterFiles(const CSession& session, int code) noexcept {
 }
 
 // Reads the input once for the detection, the rewrite and the parse; where
-// it cannot be read whole, each reads the file. False when it does not open.
-bool ReadInput(const char* path, CInputBytes& bytes) {
-    if (bytes.Load(path)) return true;
-    std::FILE* file = platform::OpenStream(path, "rb");
-    if (file == nullptr) return false;
-    std::fclose(file);
-    return true;
+// it cannot be read whole, each reads the file. False when it does not open:
+// only a regular file does, so that nothing waits for a pipe's writer or
+// reads a device; `refused` then says why, where that is more than a file
+// that is missing or may not be read.
+bool ReadInput(const char* path, CInputBytes& bytes, std::string& refused) {
+    platform::Refusal why;
+    if (bytes.Load(path, why)) return true;
+    if (why == platform::Refusal::NotRegular) refused = std::string(path) + " is not a regular file";
+    return why == platform::Refusal::None;
 }
 
 // What both drivers make of the input before the engine: its bytes, read
@@ -54,8 +58,9 @@ struct PreparedInput {
 // normalised to UTF-16 and logs the outcome. True when the conversion may go
 // on; otherwise `result` holds the code to return.
 bool Prepare(const CSession& session, const char* inputPath, int missingCode, PreparedInput& in, int& result) {
-    if (!ReadInput(inputPath, in.bytes)) {
-        Log(session, kOutcome, missingCode);
+    std::string refused;
+    if (!ReadInput(inputPath, in.bytes, refused)) {
+        Log(session, kOutcome, missingCode, refused.c_str());
         result = -1;
         return false;
     }
@@ -94,16 +99,17 @@ int RunZK8ToCust(CSession& session, const char* inputPath, const char* outputPat
     // Where Temp.xml holds just the input's characters, the input read as
     // UTF-8 is the same document, at half the bytes and without decoding.
     if (in.inputAsUtf8) {
-        in.converter.ReleaseTempXml();
         CXmlTlvConverter(session).ConvertZK8ToCust(inputPath, outputPath, option != 0, pugi::encoding_utf8,
                                                    &in.bytes);
     } else if (in.result == 0) {
-        // Temp.xml is read while the rewrite still holds it: another
-        // program's rewrite waits until this one has been loaded.
+        // Temp.xml as this call wrote it, read back through the file it
+        // wrote, never by its name: another program may have put its own
+        // there since.
         CInputBytes().Swap(in.bytes);
+        CInputBytes tempXml;
+        in.converter.TakeTempXml(tempXml);
         pugi::xml_document input;
-        LoadInput(input, in.pathBuffer, pugi::encoding_auto);
-        in.converter.ReleaseTempXml();
+        LoadInput(input, nullptr, pugi::encoding_auto, &tempXml);
         CXmlTlvConverter(session).ConvertLoadedZK8ToCust(input, outputPath, option != 0);
     } else {
         CXmlTlvConverter(session).ConvertZK8ToCust(inputPath, outputPath, option != 0, pugi::encoding_auto,
@@ -118,7 +124,6 @@ int RunCustToZK8(CSession& session, const char* inputPath, const char* outputPat
     if (!Prepare(session, inputPath, 220001, in, result)) return result;
 
     // This direction's engine reads the caller's file even after a rewrite.
-    in.converter.ReleaseTempXml();
     CXmlTlvConverter(session).ConvertCustToZK8(inputPath, outputPath, &in.bytes);
 
     if (option == 1) {

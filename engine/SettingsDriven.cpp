@@ -6,6 +6,7 @@
 
 #include "engine/ConversionDrivers.h"
 #include "engine/WorkingDirectory.h"
+#include "platform/File.h"
 #include "platform/Platform.h"
 #include "runlog/ZkLogFile.h"
 #include "settings/Folders.h"
@@ -53,7 +54,9 @@ int RunWithSettings(CSession& session, bool toDevice, const char* inputPath, con
 
     bool useSavedCopy = false;
     if (FileExists(backupPath)) {
-        auto backup = std::make_unique<CIniFile>(backupPath);
+        // A name at a fixed place below the working directory: never read
+        // through a link.
+        auto backup = std::make_unique<CIniFile>(backupPath, platform::Links::NotLast);
         useSavedCopy = backup->GetInt(kSection, "SavedIniFile", 0) != 0;
     }
 
@@ -76,9 +79,18 @@ int RunWithSettings(CSession& session, bool toDevice, const char* inputPath, con
         iniToRead = tempPath;
     }
 
-    int result = 0;
+    // The caller's ini file is read as the caller's path leads; the saved
+    // copy, made here, through no link. One that is a pipe, a socket or a
+    // device is not read, and counts as missing.
+    std::unique_ptr<CIniFile> ini;
     if (FileExists(iniToRead.c_str())) {
-        auto ini = std::make_unique<CIniFile>(iniToRead.c_str());
+        ini = std::make_unique<CIniFile>(iniToRead.c_str(),
+                                         useSavedCopy ? platform::Links::NotLast : platform::Links::Follow);
+        if (ini->IsSpecialFile()) ini.reset();
+    }
+
+    int result = 0;
+    if (ini) {
         if (toDevice) {
             const int lengthAttribute = ReadSwitch(session, *ini, "bCreateLengthAttribute", 0);
             (void)lengthAttribute;  // read for validation only; it changes no output

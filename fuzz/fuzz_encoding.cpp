@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "encoding/InputBytes.h"
+#include "platform/File.h"
 #include "encoding/Utf8ToUtf16Converter.h"
 #include "fuzz/FuzzSupport.h"
 #include "settings/Folders.h"
@@ -88,7 +89,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Every other input is read from its bytes in memory, as the exports read
     // it, the others from the file: both must match the model.
     CInputBytes held;
-    if ((size & 4) != 0 && !held.Load(input.c_str())) fuzz::Fail("the input cannot be read whole");
+    platform::Refusal refusal;
+    if ((size & 4) != 0 && !held.Load(input.c_str(), refusal)) fuzz::Fail("the input cannot be read whole");
     const int result = converter.ConvertToUtf16(input.c_str(), pathBuffer, &held);
 
     const Detection expected = Detect(bytes);

@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The readers are large: static storage spares mapping and clearing
     // pages for every input, and keeps the sanitizer's red zones around them.
     alignas(CIniFile) static unsigned char fromFile[sizeof(CIniFile)], fromBytes[sizeof(CIniFile)];
-    CIniFile* reader = new (fromFile) CIniFile(path.c_str());
+    CIniFile* reader = new (fromFile) CIniFile(path.c_str(), platform::Links::NotLast);
     CIniFile* copy = new (fromBytes) CIniFile(path.c_str(), text.data(), std::min(text.size(), CIniFile::kMaxLoadedBytes));
     for (const auto& [section, key] : queries) {
         if (reader->GetInt(section.c_str(), key.c_str(), -7) != copy->GetInt(section.c_str(), key.c_str(), -7)) {

@@ -10,6 +10,7 @@
 #include "converter/InputDocument.h"
 #include "output/StreamedOutput.h"
 #include "encoding/InputBytes.h"
+#include "platform/File.h"
 #include "engine/WorkingDirectory.h"
 #include "engine/XmlTlvConverter.h"
 #include "fuzz/FuzzSupport.h"
@@ -77,7 +78,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::string library = folder + "/library.xml";
         // Every other input parsed from its bytes in memory, as the exports do.
         CInputBytes bytes;
-        if ((size & 4) != 0 && !bytes.Load(input.c_str())) fuzz::Fail("the input cannot be read whole");
+        platform::Refusal refusal;
+        if ((size & 4) != 0 && !bytes.Load(input.c_str(), refusal)) fuzz::Fail("the input cannot be read whole");
         if (toDevice) {
             CXmlTlvConverter(session).ConvertCustToZK8(input.c_str(), library.c_str(), &bytes);
         } else {

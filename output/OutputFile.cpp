@@ -16,45 +16,38 @@ void NoteFailure(const char* path, int error) {
 
 }  // namespace
 
-COutputFile::COutputFile(const char* path) : m_path(path), m_file(nullptr) {
+COutputFile::COutputFile(const char* path, bool regularOnly) : m_path(path) {
     // Opened here, not in the member list: the members after m_file (the
     // readable flag among them) are set only after it there.
-    m_file = platform::OpenOutputFile(path, m_readable);
-    if (m_file == nullptr) {
+    m_file = platform::OpenOutputFile(path, regularOnly, m_readable);
+    if (!m_file) {
         NoteFailure(path, errno);
         return;
     }
-    m_regular = platform::IsRegularFile(m_file);
+    m_regular = platform::IsRegularFile(m_file.Get());
     if (!platform::ResolvePath(path, m_resolved, sizeof m_resolved)) m_resolved[0] = '\0';
 }
 
-COutputFile::~COutputFile() {
-    if (m_file != nullptr) std::fclose(m_file);
-}
+COutputFile::~COutputFile() = default;
 
 void COutputFile::write(const void* data, std::size_t size) {
-    if (m_error != 0 || m_file == nullptr) return;
+    if (m_error != 0 || !m_file) return;
     errno = 0;
-    if (std::fwrite(data, 1, size, m_file) != size) m_error = errno != 0 ? errno : EIO;
+    if (std::fwrite(data, 1, size, m_file.Get()) != size) m_error = errno != 0 ? errno : EIO;
 }
 
 void COutputFile::Close() {
-    if (m_file == nullptr) return;
+    if (!m_file) return;
     errno = 0;
-    if (std::ferror(m_file) != 0 && m_error == 0) m_error = errno != 0 ? errno : EIO;
-    std::FILE* file = m_file;
-    m_file = nullptr;
-    errno = 0;
-    if (std::fclose(file) != 0 && m_error == 0) m_error = errno != 0 ? errno : EIO;
+    if (!m_file.Close() && m_error == 0) m_error = errno != 0 ? errno : EIO;
     if (m_error != 0) NoteFailure(m_path, m_error);
 }
 
 void COutputFile::Remove() noexcept {
-    if (m_file != nullptr) {
-        std::fclose(m_file);
-        m_file = nullptr;
+    if (!m_regular) {
+        m_file.Close();
+        return;
     }
-    if (!m_regular) return;
     m_regular = false;
-    std::remove(m_resolved[0] != '\0' ? m_resolved : m_path);
+    platform::RemoveAndClose(m_file, m_resolved[0] != '\0' ? m_resolved : m_path);
 }

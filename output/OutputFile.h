@@ -18,24 +18,28 @@
 #include <pugixml.hpp>
 
 #include "converter/CallRecord.h"
+#include "platform/File.h"
 
 class COutputFile : public pugi::xml_writer {
 public:
     // Opens the file for writing, truncating it (a regular file also for
     // reading, where it may be read); a file that does not open is noted.
-    // Throws std::bad_alloc when the system has no memory to open it.
-    explicit COutputFile(const char* path);
+    // With `regularOnly`, only a regular file opens (a status file: never a
+    // pipe or device). Another program writing the same file through the
+    // library is waited for (platform::OpenOutputFile). Throws
+    // std::bad_alloc when the system has no memory to open it.
+    explicit COutputFile(const char* path, bool regularOnly = false);
     // Closes a file that Close did not; nothing is noted then (the call is
     // being abandoned).
     ~COutputFile() override;
     COutputFile(const COutputFile&) = delete;
     COutputFile& operator=(const COutputFile&) = delete;
 
-    bool IsOpen() const { return m_file != nullptr; }
+    bool IsOpen() const { return static_cast<bool>(m_file); }
     // A regular file (not a pipe or a device) that can be read back.
     bool IsRegular() const { return m_regular; }
     bool Readable() const { return m_readable; }
-    std::FILE* Get() const { return m_file; }
+    std::FILE* Get() const { return m_file.Get(); }
     void write(const void* data, std::size_t size) override;
     // A write or anything else failed: what is on disk ends before.
     bool Failed() const { return m_error != 0; }
@@ -52,7 +56,7 @@ public:
 
 private:
     const char* m_path;
-    std::FILE* m_file;
+    platform::File m_file;
     bool m_readable = false;
     bool m_regular = false;
     int m_error = 0;

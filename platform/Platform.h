@@ -41,12 +41,6 @@ std::FILE* OpenFile(const char* path, const char* mode);
 // out of memory is never taken for a file that is missing.
 std::FILE* OpenStream(const char* path, const char* mode, char* buffer = nullptr, std::size_t size = 0);
 
-// Opens a file the library writes for its caller (an output, a status file)
-// for writing, unbuffered, without ever waiting: a pipe or device that
-// nobody reads does not open. A regular file is truncated, and opened for
-// reading as well where its permissions allow (`readable`). Throws
-// std::bad_alloc as OpenStream does.
-std::FILE* OpenOutputFile(const char* path, bool& readable);
 // Cuts an open file to `size` bytes (never makes it longer).
 bool TruncateFile(std::FILE* file, std::uint64_t size);
 // The file a path names once its symbolic links are followed, into `size`
@@ -97,12 +91,6 @@ int GetVersionClass();
 // and writes its full path to `out`. False when no file was created.
 bool CreateUniqueTempFile(const char* folder, char* out, std::size_t size);
 
-// Copies the bytes of src onto dst, replacing dst. False on any failure.
-bool CopyFileReplacing(const char* src, const char* dst);
-
-// Makes a file writable again (normal attributes).
-void SetNormalAttributes(const char* path);
-
 bool DeleteFilePath(const char* path);
 
 // Renames; fails when the target exists.
@@ -120,40 +108,9 @@ LocalTime GetLocalTimeNow();
 void EnterCallLock() noexcept;
 void LeaveCallLock() noexcept;
 
-// How long NameLock waits for a name another holder keeps: 30 s, or the
-// milliseconds ZK8_LOCK_WAIT_MS gives.
+// How long a file another program holds is waited for (platform/File.h):
+// 30 s, or the milliseconds ZK8_LOCK_WAIT_MS gives.
 long LockWaitMilliseconds();
-
-// Exclusive use of one file name among the programs of this machine and the
-// threads of this one: whoever acquires the name second waits until the
-// first releases it, for LockWaitMilliseconds at most (a stopped program
-// holds it for good). The system releases it for a program that ends,
-// however it ends, so a lock never outlives its holder and leaves nothing
-// to clean up. While holding it, the holder may rename the file and create
-// another under the name. Acquire gives false, and holds nothing, where the
-// system offers no lock for the name (on POSIX: the file cannot be opened
-// for writing or created); the caller then goes on without, as the file
-// operations that follow fail in the same way. It gives false with
-// TimedOut() when the wait ran out.
-
-class NameLock {
-public:
-    NameLock() = default;
-    ~NameLock() { Release(); }
-    NameLock(const NameLock&) = delete;
-    NameLock& operator=(const NameLock&) = delete;
-    bool Acquire(const char* path);
-    void Release();
-    // The last Acquire gave up because another holder kept the name longer
-    // than LockWaitMilliseconds.
-    bool TimedOut() const { return m_timedOut; }
-
-private:
-    bool m_timedOut = false;
-    // A file descriptor on POSIX, a mutex handle on Windows; kNone when free.
-    static constexpr long long kNone = -1;
-    long long m_handle = kNone;
-};
 
 // The run-log lock: a critical section on Windows, a mutex elsewhere.
 class Lock {

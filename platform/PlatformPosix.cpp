@@ -115,44 +115,6 @@ bool ResolvePath(const char* path, char* out, std::size_t size) {
     return true;
 }
 
-std::FILE* OpenOutputFile(const char* path, bool& readable) {
-    // O_NONBLOCK: a pipe without a reader fails at once (ENXIO) instead of
-    // waiting for one. Cleared once open, so that writes wait for a reader
-    // that reads.
-    const int flags = O_CREAT | O_TRUNC | O_NONBLOCK | O_CLOEXEC;
-    struct stat st;
-    const bool regular = stat(path, &st) != 0 || S_ISREG(st.st_mode);
-    int fd = regular ? open(path, O_RDWR | flags, 0666) : -1;
-    readable = fd >= 0;
-    if (fd < 0) fd = open(path, O_WRONLY | flags, 0666);
-    if (fd < 0) {
-        if (errno == ENOMEM) throw std::bad_alloc();
-        return nullptr;
-    }
-    if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-        close(fd);
-        errno = EISDIR;
-        return nullptr;
-    }
-    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    std::FILE* file = fdopen(fd, readable ? "w+b" : "wb");
-    if (file == nullptr) {
-        // The file is made or emptied already: a call that stops here leaves
-        // none (through a symbolic link, the file it names).
-        const int error = errno;
-        close(fd);
-        if (regular) {
-            char resolved[PATH_MAX];
-            unlink(ResolvePath(path, resolved, sizeof resolved) ? resolved : path);
-        }
-        if (error == ENOMEM) throw std::bad_alloc();
-        errno = error;
-        return nullptr;
-    }
-    std::setvbuf(file, nullptr, _IONBF, 0);
-    return file;
-}
-
 bool TruncateFile(std::FILE* file, std::uint64_t size) {
     struct stat st;
     if (std::fflush(file) != 0 || fstat(fileno(file), &st) != 0) return false;
@@ -173,7 +135,8 @@ FileStamp GetFileStamp(const char* path) {
     struct timespec now;
     clock_gettime(CLOCK_REALTIME, &now);
     struct stat st;
-    if (path == nullptr || stat(path, &st) != 0) return stamp;
+    // A link is not followed: the settings file is read only where it is one.
+    if (path == nullptr || lstat(path, &st) != 0) return stamp;
     stamp.exists = true;
     if (!S_ISREG(st.st_mode)) return stamp;
     stamp.known = true;
@@ -219,40 +182,6 @@ bool CreateUniqueTempFile(const char* folder, char* out, std::size_t size) {
     return false;
 }
 
-bool CopyFileReplacing(const char* src, const char* dst) {
-    FILE* in = OpenStream(src, "rb");
-    if (in == nullptr) return false;
-    FILE* out = nullptr;
-    try {
-        out = OpenStream(dst, "wb");
-    } catch (...) {
-        std::fclose(in);
-        throw;
-    }
-    if (out == nullptr) {
-        std::fclose(in);
-        return false;
-    }
-    bool ok = true;
-    char buffer[65536];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, in)) > 0) {
-        if (std::fwrite(buffer, 1, n, out) != n) {
-            ok = false;
-            break;
-        }
-    }
-    if (std::ferror(in)) ok = false;
-    std::fclose(in);
-    if (std::fclose(out) != 0) ok = false;
-    return ok;
-}
-
-void SetNormalAttributes(const char* path) {
-    struct stat st;
-    if (stat(path, &st) == 0) chmod(path, st.st_mode | S_IWUSR);
-}
-
 bool DeleteFilePath(const char* path) { return unlink(path) == 0; }
 
 bool MovePath(const char* from, const char* to) {
@@ -284,73 +213,6 @@ pthread_mutex_t g_callLock = PTHREAD_MUTEX_INITIALIZER;
 
 void EnterCallLock() noexcept { pthread_mutex_lock(&g_callLock); }
 void LeaveCallLock() noexcept { pthread_mutex_unlock(&g_callLock); }
-
-// An open-file-description lock on the file itself: it belongs to this
-// descriptor alone, so neither another descriptor of the same file closed
-// meanwhile (pugixml reading Temp.xml) nor a second thread's descriptor
-// shares it, and the kernel drops it with the last descriptor, when the
-// program ends at the latest.
-namespace {
-
-long long MonotonicMilliseconds() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<long long>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
-}
-
-// Takes the lock of the whole file, waiting until the deadline: 0, or the
-// errno that ended the wait (EAGAIN when the time ran out).
-int LockWhole(int fd, long long deadline) {
-    struct flock whole {};
-    whole.l_type = F_WRLCK;
-    whole.l_whence = SEEK_SET;  // start 0, length 0: the whole file
-    long pause = 1;
-    for (;;) {
-        if (fcntl(fd, F_OFD_SETLK, &whole) == 0) return 0;
-        if (errno == EINTR) continue;
-        if (errno != EAGAIN && errno != EACCES) return errno;
-        const long long left = deadline - MonotonicMilliseconds();
-        if (left <= 0) return EAGAIN;
-        const long sleep = static_cast<long>(std::min<long long>(pause, left));
-        timespec wait{sleep / 1000, (sleep % 1000) * 1000000L};
-        nanosleep(&wait, nullptr);
-        pause = std::min(pause * 2, 50L);
-    }
-}
-
-}  // namespace
-
-bool NameLock::Acquire(const char* path) {
-    Release();
-    m_timedOut = false;
-    const long long deadline = MonotonicMilliseconds() + LockWaitMilliseconds();
-    // The holder before us may have renamed the file and made a new one (a
-    // run-log rotation): we then hold the old file, and try the new one.
-    for (int attempt = 0; attempt < 1000; ++attempt) {
-        const int fd = open(path, O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
-        if (fd < 0) return false;
-        const int locked = LockWhole(fd, deadline);
-        struct stat held, named;
-        if (locked != 0) {
-            close(fd);
-            m_timedOut = locked == EAGAIN;
-            return false;
-        }
-        if (fstat(fd, &held) == 0 && stat(path, &named) == 0 && held.st_dev == named.st_dev &&
-            held.st_ino == named.st_ino) {
-            m_handle = fd;
-            return true;
-        }
-        close(fd);
-    }
-    return false;
-}
-
-void NameLock::Release() {
-    if (m_handle == kNone) return;
-    close(static_cast<int>(m_handle));
-    m_handle = kNone;
-}
 
 static_assert(sizeof(std::mutex) <= 64, "lock storage too small");
 

@@ -74,18 +74,6 @@ bool GetCurrentDirectoryPath(char* out, std::size_t size) {
 
 std::FILE* OpenFile(const char* path, const char* mode) { return std::fopen(path, mode); }
 
-std::FILE* OpenOutputFile(const char* path, bool& readable) {
-    std::FILE* file = std::fopen(path, "w+b");
-    readable = file != nullptr;
-    if (file == nullptr && errno == EACCES) file = std::fopen(path, "wb");
-    if (file == nullptr) {
-        if (errno == ENOMEM) throw std::bad_alloc();
-        return nullptr;
-    }
-    std::setvbuf(file, nullptr, _IONBF, 0);
-    return file;
-}
-
 bool TruncateFile(std::FILE* file, std::uint64_t size) {
     if (std::fflush(file) != 0) return false;
     const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
@@ -154,10 +142,6 @@ bool CreateUniqueTempFile(const char* folder, char* out, std::size_t size) {
     return true;
 }
 
-bool CopyFileReplacing(const char* src, const char* dst) { return CopyFileA(src, dst, FALSE) != 0; }
-
-void SetNormalAttributes(const char* path) { SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL); }
-
 bool DeleteFilePath(const char* path) { return DeleteFileA(path) != 0; }
 
 bool MovePath(const char* from, const char* to) { return MoveFileA(from, to) != 0; }
@@ -173,62 +157,10 @@ namespace {
 // A slim reader/writer lock needs no initialisation beyond its static zero.
 SRWLOCK g_callLock = SRWLOCK_INIT;
 
-// The name of the mutex that stands for a file name: one per full path,
-// whatever its spelling (relative, in other letter case), in the global
-// namespace, so that the programs of every session share it.
-bool MutexNameFor(const char* path, char* out, std::size_t size) {
-    char full[4 * MAX_PATH];
-    const DWORD length = GetFullPathNameA(path, sizeof full, full, nullptr);
-    if (length == 0 || length >= sizeof full) return false;
-    CharUpperBuffA(full, length);
-    unsigned long long hash = 14695981039346656037ull;  // FNV-1a
-    for (DWORD i = 0; i < length; ++i) {
-        hash ^= static_cast<unsigned char>(full[i]);
-        hash *= 1099511628211ull;
-    }
-    std::snprintf(out, size, "Global\\ZK8_XML_Conv.%08lx%08lx", static_cast<unsigned long>(hash >> 32),
-                  static_cast<unsigned long>(hash & 0xFFFFFFFFu));
-    return true;
-}
-
 }  // namespace
 
 void EnterCallLock() noexcept { AcquireSRWLockExclusive(&g_callLock); }
 void LeaveCallLock() noexcept { ReleaseSRWLockExclusive(&g_callLock); }
-
-// A named mutex: Windows hands an abandoned one to the next waiter when its
-// owner ends, and a mutex has no file whose handle would stand in the way of
-// renaming the file it guards.
-bool NameLock::Acquire(const char* path) {
-    Release();
-    m_timedOut = false;
-    char name[64];
-    if (!MutexNameFor(path, name, sizeof name)) return false;
-    // Open to every user: a service and a desktop program may share a folder.
-    SECURITY_DESCRIPTOR descriptor;
-    InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
-    SetSecurityDescriptorDacl(&descriptor, TRUE, nullptr, FALSE);
-    SECURITY_ATTRIBUTES attributes{sizeof attributes, &descriptor, FALSE};
-    HANDLE mutex = CreateMutexA(&attributes, FALSE, name);
-    if (mutex == nullptr) mutex = OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, name);
-    if (mutex == nullptr) return false;
-    const DWORD waited = WaitForSingleObject(mutex, static_cast<DWORD>(LockWaitMilliseconds()));
-    if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {
-        m_timedOut = waited == WAIT_TIMEOUT;
-        CloseHandle(mutex);
-        return false;
-    }
-    m_handle = reinterpret_cast<std::intptr_t>(mutex);
-    return true;
-}
-
-void NameLock::Release() {
-    if (m_handle == kNone) return;
-    const HANDLE mutex = reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(m_handle));
-    ReleaseMutex(mutex);
-    CloseHandle(mutex);
-    m_handle = kNone;
-}
 
 static_assert(sizeof(CRITICAL_SECTION) <= sizeof(Lock), "lock storage too small");
 

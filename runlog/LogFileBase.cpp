@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "platform/File.h"
 #include "platform/Platform.h"
 
 namespace {
@@ -48,7 +49,6 @@ const char* FileNameOf(const std::string& path) {
 CLogFileBase::CLogFileBase() : m_runLogFile(nullptr), m_deviceLogFile(nullptr), m_maxSize(kDefaultMaxSize) {}
 
 CLogFileBase::~CLogFileBase() {
-    if (m_runLogFile != nullptr) std::fclose(m_runLogFile);
     if (m_deviceLogFile != nullptr) std::fclose(m_deviceLogFile);
 }
 
@@ -89,36 +89,36 @@ bool CLogFileBase::WriteEntries(const std::vector<LogEntry>& entries) {
     std::size_t next = 0;
     while (next < entries.size()) {
         const std::string path = entries[next].path;
-        // Other programs may log into the same file. Holding its name from the
-        // open to the rotation keeps their entries whole, gives a new file one
+        // Other programs may log into the same file. Holding it from the open
+        // to the rotation keeps their entries whole, gives a new file one
         // header, and lets one program at a time decide on a rotation and make
         // it, so that no two rotations discard each other's save file.
         // Another program that holds the file and does not let go (it is
-        // stopped) is not waited for. Without a stream buffer, finding the
-        // size is a seek and nothing else (a buffered stream opened for
-        // reading fills its buffer from the end of the file first), and every
-        // text goes straight to the file.
-        platform::NameLock lock;
-        const bool stuck = !lock.Acquire(path.c_str()) && lock.TimedOut();
-        m_runLogFile = stuck ? nullptr : platform::OpenStream(path.c_str(), "ab+");
-        if (m_runLogFile == nullptr) {
+        // stopped) is not waited for. The run log lies in a folder others may
+        // write: a link, a pipe, another user's file under its name is never
+        // written, and its entries are lost. Without a stream buffer, finding
+        // the size is a seek and nothing else, and every text goes straight to
+        // the file.
+        platform::Refusal why;
+        platform::File file = platform::OpenOwnToAppend(path.c_str(), why);
+        if (!file) {
             // The entries for this file are lost, as each would be alone.
             while (next < entries.size() && entries[next].path == path) ++next;
             all = false;
             continue;
         }
+        m_runLogFile = file.Get();
         bool rotated = false;
         bool written;
         try {
             written = AppendToOpen(entries, next, rotated);
         } catch (...) {
             // Out of memory between open and close: no handle is left open.
-            std::fclose(m_runLogFile);
             m_runLogFile = nullptr;
             throw;
         }
-        // A rotation closed the file; the next entry takes the name again.
-        const bool closed = rotated ? CloseAndRotate(path) : std::fclose(m_runLogFile) == 0;
+        // A rotation closes the file; the next entry takes the name again.
+        const bool closed = rotated ? CloseAndRotate(file, path) : file.Close();
         m_runLogFile = nullptr;
         all = all && written && closed;
     }
@@ -154,24 +154,19 @@ bool CLogFileBase::AppendToOpen(const std::vector<LogEntry>& entries, std::size_
     return written;
 }
 
-bool CLogFileBase::CloseAndRotate(const std::string& path) {
-    if (m_runLogFile == nullptr) return false;
-    const long size = std::ftell(m_runLogFile);
-    const bool closed = std::fclose(m_runLogFile) == 0;
-    m_runLogFile = nullptr;
-    if (!closed) return false;
-
-    if (size < static_cast<long>(m_maxSize)) return true;
+bool CLogFileBase::CloseAndRotate(platform::File& file, const std::string& path) {
+    const long size = std::ftell(file.Get());
+    if (size < static_cast<long>(m_maxSize)) return file.Close();
 
     const std::string saveName = MakeSaveName(path);
-    if (saveName.empty()) return false;
+    if (saveName.empty()) {
+        file.Close();
+        return false;
+    }
 
-    // Only one older generation is kept.
-    platform::DeleteFilePath(saveName.c_str());
-    const bool moved = platform::MovePath(path.c_str(), saveName.c_str());
-    std::FILE* emptied = platform::OpenStream(path.c_str(), "ab");
-    if (emptied != nullptr) std::fclose(emptied);
-    return moved;
+    // Only one older generation is kept. The file is moved while no other
+    // program can write it.
+    return platform::MoveAndClose(file, path.c_str(), saveName.c_str());
 }
 
 std::string CLogFileBase::MakeSaveName(const std::string& path) {

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/File.h"
 #include "runlog/LogFile.h"
 
 class CLogFileBase : public CLogFile {
@@ -33,7 +34,7 @@ public:
 private:
     // Closes the open run log and, once it has reached the threshold, moves
     // it to its save name and leaves an empty run log in its place.
-    bool CloseAndRotate(const std::string& path);
+    bool CloseAndRotate(platform::File& file, const std::string& path);
     // Writes entries from `next` on while they name the open run log; stops
     // after an entry that made it rotate. False when a write failed.
     bool AppendToOpen(const std::vector<LogEntry>& entries, std::size_t& next, bool& rotated);

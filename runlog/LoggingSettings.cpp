@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/File.h"
 #include "runlog/LogFileBase.h"
 #include "runlog/ZkLogFile.h"
 #include "settings/Folders.h"
@@ -29,25 +30,27 @@ std::string SettingsFolder(const std::string& folder) {
 }
 
 // The bytes of the settings file that can reach the reader's table of lines;
-// false when the file cannot be opened.
+// false when the file cannot be opened. The file has a fixed name in a
+// folder others may write: it is read only where it is a regular file, never
+// through a link; where nothing has the name, an empty one is left.
 bool ReadSettingsBytes(const std::string& path, std::string& bytes) {
     // Read straight into the string, without a stream buffer in between.
-    std::FILE* file = platform::OpenStream(path.c_str(), "rb");
-    if (file == nullptr) return false;
+    platform::Refusal why;
+    const platform::File file = platform::OpenToRead(path.c_str(), platform::Links::NotLast, why);
+    if (!file) {
+        if (why == platform::Refusal::Missing && path.size() <= CIniFile::kMaxPathLength) {
+            platform::CreateEmptyFile(path.c_str());
+        }
+        return false;
+    }
     bytes.clear();
     char chunk[4096];
-    try {
-        while (bytes.size() < CIniFile::kMaxLoadedBytes) {
-            const std::size_t wanted = std::min(sizeof chunk, CIniFile::kMaxLoadedBytes - bytes.size());
-            const std::size_t count = std::fread(chunk, 1, wanted, file);
-            bytes.append(chunk, count);
-            if (count < wanted) break;
-        }
-    } catch (...) {
-        std::fclose(file);
-        throw;
+    while (bytes.size() < CIniFile::kMaxLoadedBytes) {
+        const std::size_t wanted = std::min(sizeof chunk, CIniFile::kMaxLoadedBytes - bytes.size());
+        const std::size_t count = std::fread(chunk, 1, wanted, file.Get());
+        bytes.append(chunk, count);
+        if (count < wanted) break;
     }
-    std::fclose(file);
     return true;
 }
 
@@ -105,10 +108,8 @@ void CZkLogFile::RefreshSettings(const std::string& folder) {
     }
     if (!known) {
         // The reader holds the whole file in fixed buffers; it lives on the
-        // heap. A file that does not open is left to the reader, which then
-        // creates it empty.
-        auto reader = opened ? std::make_unique<CIniFile>(iniPath.c_str(), bytes.data(), bytes.size())
-                             : std::make_unique<CIniFile>(iniPath.c_str());
+        // heap. A file that did not open holds no keys.
+        auto reader = std::make_unique<CIniFile>(iniPath.c_str(), bytes.data(), opened ? bytes.size() : 0);
         ParseSettings(*reader, level, maxSize);
     }
 

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/File.h"
 #include "platform/Platform.h"
 #include "settings/Folders.h"
 
@@ -72,8 +73,7 @@ int RestoreBackupToTemp(char* tempPathOut, const char* backupPath, const char* f
     if (tempPathOut[0] == '\0' || !FileExists(tempPathOut)) return -92;
     if (backupPath == nullptr || !FileExists(backupPath)) return -91;
 
-    const bool copied = platform::CopyFileReplacing(backupPath, tempPathOut);
-    // The copy of a read-only backup must still be deletable by the caller.
-    platform::SetNormalAttributes(tempPathOut);
-    return copied ? 0 : -90;
+    // Copied through no link, into the file just made and nothing else; the
+    // copy of a read-only backup can still be deleted by the caller.
+    return platform::CopyFileReplacing(backupPath, tempPathOut) ? 0 : -90;
 }

@@ -7,13 +7,12 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/Platform.h"
+#include "platform/File.h"
 
 namespace {
 
 // Longest text the query fields and the path field hold (terminator excluded).
 constexpr std::size_t kMaxNameLength = 127;
-constexpr std::size_t kMaxPathLength = 255;
 // A key line contributes at most this many characters before the "=".
 constexpr int kKeyFieldLength = 128;
 
@@ -50,7 +49,7 @@ bool CIniFile::Reset(const char* path) {
 
     // A path that does not fit the field is neither read nor created: a cut
     // path would name a different file.
-    if (path == nullptr || std::strlen(path) > kMaxPathLength) return false;
+    if (path == nullptr || std::strlen(path) > CIniFile::kMaxPathLength) return false;
     std::strcpy(m_path, path);
     return true;
 }
@@ -67,26 +66,26 @@ void CIniFile::AddLine() {
     ++m_lineCount;
 }
 
-CIniFile::CIniFile(const char* path) {
+CIniFile::CIniFile(const char* path, platform::Links links) {
     if (!Reset(path)) return;
 
     // The stream reads through a buffer of ours: its own would be allocated
     // at the first read, which would then fail for memory unseen.
     char buffer[4096];
-    std::FILE* file = platform::OpenStream(m_path, "rb", buffer, sizeof buffer);
-    if (file == nullptr) {
-        // Leave an empty file behind where the folder allows it. Opened for
-        // appending, so that a file another program has written since the
-        // read failed (or one this program may not read) is never emptied.
-        std::FILE* created = platform::OpenStream(m_path, "ab");
-        if (created != nullptr) std::fclose(created);
+    platform::Refusal why;
+    const platform::File file = platform::OpenToRead(m_path, links, why, buffer, sizeof buffer);
+    if (!file) {
+        // Only where nothing has the name is an empty file left behind (where
+        // the folder allows it): a file that cannot be read, a link, a pipe
+        // is left as it is, and reads as a file without the keys.
+        if (why == platform::Refusal::Missing) platform::CreateEmptyFile(m_path);
+        m_special = why == platform::Refusal::Link || why == platform::Refusal::NotRegular;
         return;
     }
 
-    while (m_lineCount < kMaxLines && std::fgets(m_lines[m_lineCount], kLineSize, file) != nullptr) {
+    while (m_lineCount < kMaxLines && std::fgets(m_lines[m_lineCount], kLineSize, file.Get()) != nullptr) {
         AddLine();
     }
-    std::fclose(file);
 }
 
 CIniFile::CIniFile(const char* path, const char* text, std::size_t size) {

@@ -93,7 +93,8 @@ void CStatusFile::Write(const char* outputPath, const std::string& bytes) {
     // path, the status file lands next to it, or nowhere if the system
     // refuses the name.
     const std::string statusPath = std::string(outputPath) + kStatusSuffix;
-    COutputFile file(statusPath.c_str());
+    // Never a pipe or a device: nothing may wait for a reader.
+    COutputFile file(statusPath.c_str(), true);
     file.write(bytes.data(), bytes.size());
     file.Close();
 }

@@ -125,6 +125,29 @@ void FindCdataSections(const std::string& path, CheckFindings& findings) {
     document.traverse(walker);
 }
 
+// What reading the input alters before any walk: characters beyond the Basic
+// Multilingual Plane in UTF-8, which the rewrite into UTF-16 that a
+// conversion to customer XML reads turns into other characters, and
+// surrogates without a partner in UTF-16, which the parser drops.
+void FindAlteredCharacters(const TextPositions& text, bool utf8, bool toCustomer, CheckFindings& findings) {
+    for (const std::size_t offset : text.DroppedSurrogates()) {
+        findings.Add(static_cast<std::ptrdiff_t>(offset), "surrogate-dropped", [] {
+            return FindingGroup{FindingRank::InputProblem, "surrogate-dropped", "",
+                                "UTF-16 surrogate without its partner: dropped"};
+        });
+    }
+    if (!utf8 || !toCustomer) return;
+    const std::string& bytes = text.Text();
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (static_cast<unsigned char>(bytes[i]) < 0xF0) continue;
+        findings.Add(static_cast<std::ptrdiff_t>(i), "character-altered", [] {
+            return FindingGroup{FindingRank::InputProblem, "character-altered", "",
+                                "character beyond the Basic Multilingual Plane: the rewrite into UTF-16 "
+                                "turns it into other characters"};
+        });
+    }
+}
+
 }  // namespace
 
 int RunCheck(const std::string& inputPath, const CheckOptions& options) {
@@ -174,9 +197,10 @@ int RunCheck(const std::string& inputPath, const CheckOptions& options) {
         }
     }
     FindCdataSections(inputPath, findings);
+    TextPositions positions(inputPath);
+    FindAlteredCharacters(positions, detector.m_encoding == CUtf8ToUtf16Converter::kUtf8, !toDevice, findings);
     findings.Sort();
 
-    TextPositions positions(inputPath);
     const CheckReportHeading heading{options.shownName, toDevice ? "to-device" : "to-customer"};
     if (options.json) {
         PrintCheckJson(heading, findings, positions);

@@ -1,5 +1,6 @@
 #include "tool/CompleteOutput.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <vector>
 
 #include "tool/FileCopy.h"
 #include "tool/ScratchFiles.h"
@@ -28,33 +30,50 @@ struct Destination {
         Replaced,        // a temporary file beside it is renamed over it
         InPlace,         // an output that is not a regular file: the library writes it
         Copied,          // a status file that is not a regular file: copied into when complete
-        StandardOutput,  // "-" as output: copied out when complete
+        StandardOutput,  // "-": copied out when complete
     };
     std::string shown;  // as the user named it
     std::string path;   // its symbolic links followed
     Kind kind;
+    // The file did not exist: a symbolic link led nowhere yet, and the file
+    // it names was made (empty) to learn where it lies. It goes again unless
+    // the conversion delivers it.
+    bool made = false;
 };
 
-// The path with the symbolic links of its last part followed, also a link
-// whose target does not exist yet (it is created there). Folders on the way
-// need no following: the kernel follows them for the rename.
-std::string FollowLinks(std::string path, int& error) {
-    for (int hops = 0; hops < 40; ++hops) {
-        struct stat st {};
-        std::error_code failed;
-        if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
-        const fs::path target = fs::read_symlink(path, failed);
-        if (failed) return path;
-        path = target.is_absolute() ? target.string() : (fs::path(path).parent_path() / target).string();
+// The file a path names, its symbolic links followed by the kernel, with its
+// protections (fs.protected_symlinks: in a sticky folder that everyone may
+// write, a link of another user is not followed): the path is opened, and the
+// open file asked where it lies. A link whose target does not exist yet is
+// followed as an open for writing follows it, which makes the target. A path
+// that is no link is taken as it is.
+std::string FollowLinks(const std::string& path, int& error, bool& made) {
+    struct stat st {};
+    if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+    int fd = open(path.c_str(), O_PATH | O_CLOEXEC);
+    if (fd < 0 && errno == ENOENT) {
+        fd = open(path.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666);
+        made = fd >= 0;
     }
-    error = ELOOP;
-    return path;
+    if (fd < 0) {
+        error = errno;
+        return path;
+    }
+    std::error_code failed;
+    const fs::path target = fs::read_symlink("/proc/self/fd/" + std::to_string(fd), failed);
+    close(fd);
+    if (failed) {
+        error = failed.value();
+        return path;
+    }
+    return target.string();
 }
 
 Destination Resolve(const std::string& given, bool output, std::string& failure) {
-    if (output && given == "-") return {"standard output", "", Destination::StandardOutput};
+    if (given == "-") return {"standard output", "", Destination::StandardOutput};
     int error = 0;
-    Destination destination{given, FollowLinks(given, error), Destination::Replaced};
+    bool made = false;
+    Destination destination{given, FollowLinks(given, error, made), Destination::Replaced, made};
     if (error != 0 && failure.empty()) failure = Describe(given, error);
     struct stat st {};
     if (stat(destination.path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
@@ -62,6 +81,33 @@ Destination Resolve(const std::string& given, bool output, std::string& failure)
     }
     return destination;
 }
+
+// The same file, or both standard output.
+bool SameFile(const std::string& a, const std::string& b) {
+    if (a == "-" || b == "-") return a == b;
+    struct stat first {}, second {};
+    if (stat(a.c_str(), &first) == 0 && stat(b.c_str(), &second) == 0) {
+        return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+    }
+    std::error_code ignored;
+    return fs::weakly_canonical(a, ignored) == fs::weakly_canonical(b, ignored);
+}
+
+// Removes the files made by following links that the conversion did not
+// deliver.
+class MadeFiles {
+public:
+    void Note(const Destination& destination) {
+        if (destination.made) m_paths.push_back(destination.path);
+    }
+    void Delivered() { m_paths.clear(); }
+    ~MadeFiles() {
+        for (const std::string& path : m_paths) unlink(path.c_str());
+    }
+
+private:
+    std::vector<std::string> m_paths;
+};
 
 // `path` as read from any folder, as a symbolic link's target is read from
 // the link's. Left as it is if the current folder is gone.
@@ -109,12 +155,19 @@ std::string StatusFileOf(const std::string& output) {
     return output + kStatusSuffix;
 }
 
+bool SameDestination(const std::string& a, const std::string& b) { return SameFile(a, b); }
+
 CompleteOutput WriteComplete(const std::string& output, const std::optional<std::string>& statusFile,
                              const std::function<engine::Result(const char* path)>& write) {
     CompleteOutput outcome;
+    MadeFiles made;
     const Destination out = Resolve(output, true, outcome.failure);
+    made.Note(out);
     std::optional<Destination> status;
-    if (statusFile) status = Resolve(*statusFile, false, outcome.failure);
+    if (statusFile) {
+        status = Resolve(*statusFile, false, outcome.failure);
+        made.Note(*status);
+    }
     if (!outcome.failure.empty()) return outcome;
 
     std::unique_ptr<ScratchFile> outFile, statusScratch;
@@ -159,5 +212,6 @@ CompleteOutput WriteComplete(const std::string& output, const std::optional<std:
     // conversion is complete.
     if (status) outcome.failure = Deliver(*status, *statusScratch);
     if (outcome.failure.empty() && outFile) outcome.failure = Deliver(out, *outFile);
+    if (outcome.failure.empty()) made.Delivered();
     return outcome;
 }

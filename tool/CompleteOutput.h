@@ -4,8 +4,9 @@
 // (the output, and the status file of a device-to-customer conversion) was
 // written in full are they put in place, the status file first. A failed
 // write leaves no truncated file that looks finished, and an earlier output
-// of the same name as it was. Symbolic links are followed: the file they
-// lead to is replaced, with its owner and mode. An output that is not a
+// of the same name as it was. Symbolic links are followed as the kernel
+// follows them (with its protections against links planted by others): the
+// file they lead to is replaced, with its owner and mode. An output that is not a
 // regular file (a device, a pipe) is written in place; such a status file
 // gets its bytes once the conversion is complete.
 #pragma once
@@ -23,6 +24,9 @@ struct CompleteOutput {
 
 // Where a device-to-customer conversion's status file goes by default.
 std::string StatusFileOf(const std::string& output);
+// Whether two paths name one file ("-": standard output), so that one
+// write would take the other's place.
+bool SameDestination(const std::string& a, const std::string& b);
 
 // Calls `write` with the path to write to; `output` "-" is standard output,
 // which gets the bytes once they are complete. `statusFile`: the call also

@@ -23,7 +23,9 @@ void AppendUtf8(std::string& out, unsigned long code) {
     }
 }
 
-std::string Utf16ToUtf8(const std::string& bytes, bool bigEndian) {
+// As the parser decodes UTF-16: a surrogate without its partner is dropped
+// (its place in the text noted in `dropped`).
+std::string Utf16ToUtf8(const std::string& bytes, bool bigEndian, std::vector<std::size_t>& dropped) {
     std::string out;
     out.reserve(bytes.size());
     for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
@@ -33,12 +35,14 @@ std::string Utf16ToUtf8(const std::string& bytes, bool bigEndian) {
             return bigEndian ? (a << 8 | b) : (b << 8 | a);
         };
         unsigned long code = static_cast<unsigned long>(unitAt(i));
-        if (code >= 0xD800 && code < 0xDC00 && i + 3 < bytes.size()) {
-            const unsigned long low = static_cast<unsigned long>(unitAt(i + 2));
-            if (low >= 0xDC00 && low < 0xE000) {
-                code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
-                i += 2;
+        if (code >= 0xD800 && code < 0xE000) {
+            const unsigned long low = code < 0xDC00 && i + 3 < bytes.size() ? static_cast<unsigned long>(unitAt(i + 2)) : 0;
+            if (low < 0xDC00 || low >= 0xE000) {
+                dropped.push_back(out.size());
+                continue;
             }
+            code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
+            i += 2;
         }
         AppendUtf8(out, code);
     }
@@ -54,9 +58,9 @@ TextPositions::TextPositions(const std::string& path) {
     const std::string raw = bytes.str();
     auto startsWith = [&](const char* prefix, std::size_t n) { return raw.compare(0, n, prefix, n) == 0; };
     if (startsWith("\xFF\xFE", 2) || startsWith("<\0", 2)) {
-        m_text = Utf16ToUtf8(raw, false);
+        m_text = Utf16ToUtf8(raw, false, m_droppedSurrogates);
     } else if (startsWith("\xFE\xFF", 2) || startsWith("\0<", 2)) {
-        m_text = Utf16ToUtf8(raw, true);
+        m_text = Utf16ToUtf8(raw, true, m_droppedSurrogates);
     } else {
         m_text = raw;
     }

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 struct TextPosition {
     std::size_t line;
@@ -18,8 +19,15 @@ public:
     explicit TextPositions(const std::string& path);
     TextPosition At(std::ptrdiff_t offset);
 
+    // The text as the parser reads it (UTF-8).
+    const std::string& Text() const { return m_text; }
+    // Where the parser dropped a surrogate of a UTF-16 input that had no
+    // partner: offsets in Text().
+    const std::vector<std::size_t>& DroppedSurrogates() const { return m_droppedSurrogates; }
+
 private:
     std::string m_text;
+    std::vector<std::size_t> m_droppedSurrogates;
     std::size_t m_start = 0;   // after the byte-order mark, which takes no column
     std::size_t m_cursor = 0;  // the position of the offset asked for last
     TextPosition m_position{1, 1};

@@ -68,11 +68,12 @@ void AddConversionOptions(CLI::App* command, ConversionArguments& args) {
 // Usage errors: a one-line hint on standard error and this exit status.
 const int kUsageError = 2;
 
-// The path to read for INPUT: itself, or for "-" that of a copy of
-// standard input held in `copy`. "" when the copy failed, which is reported.
+// The path to read for INPUT: itself, or for "-" (and a pipe or device,
+// which the library does not read) that of a copy held in `copy`. "" when
+// the copy failed, which is reported.
 std::string InputPath(const std::string& input, std::optional<StandardInputCopy>& copy) {
-    if (input != kStandardStream) return input;
-    copy.emplace();
+    if (!StandardInputCopy::Needed(input)) return input;
+    copy.emplace(input);
     if (copy->Failure().empty()) return copy->Path();
     Fail(copy->Failure());
     return "";
@@ -87,6 +88,10 @@ int Convert(bool toDevice, const ConversionArguments& args) {
             return kUsageError;
         }
         statusFile = args.status.empty() ? StatusFileOf(args.output) : args.status;
+        if (SameDestination(*statusFile, args.output)) {
+            std::fprintf(stderr, "zk8conv: --status names the output; give the status file a name of its own\n");
+            return kUsageError;
+        }
     }
     std::optional<StandardInputCopy> inputCopy;
     const std::string inputPath = InputPath(args.input, inputCopy);
@@ -157,7 +162,7 @@ int main(int argc, char** argv) {
     AddConversionOptions(toCustomerCommand, toCustomer);
     toCustomerCommand->add_option("--status", toCustomer.status,
                                   "write the status file here instead of beside OUTPUT (OUTPUT_Status.xml); "
-                                  "needed when OUTPUT is -");
+                                  "- writes standard output; needed when OUTPUT is -");
 
     std::string checkInput, checkDirection = "auto";
     bool checkJson = false, checkAll = false;

@@ -21,6 +21,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <set>
 
 #include <pugixml.hpp>
@@ -164,6 +165,12 @@ public:
                                           {"$X", ZK8_EXAMPLES_DIR},
                                           {"$A", appData}}) {
             Define(name, value);
+        }
+        for (const CaseStep& step : m_case.steps) {
+            if (step.op == "nobody" && geteuid() == 0) {
+                ReachableForNobody();
+                break;
+            }
         }
         rlimit limit{};
         getrlimit(RLIMIT_AS, &limit);
@@ -385,6 +392,23 @@ private:
     Case m_case;
     void* m_library = nullptr;
     bool m_asNobody = false;
+    std::unique_ptr<TempFolder> m_forNobody;
+
+    // The tool and the examples where the user nobody can reach them: the
+    // checkout may lie in a folder only its owner may enter. A link to the
+    // tool where the file system allows, else a copy.
+    void ReachableForNobody() {
+        m_forNobody = std::make_unique<TempFolder>();
+        chmod(m_forNobody->Path().c_str(), 0755);
+        namespace fs = std::filesystem;
+        const std::string tool = *m_forNobody / "zk8conv", examples = *m_forNobody / "examples";
+        std::error_code failed;
+        fs::create_hard_link(ZK8_TOOL_PATH, tool, failed);
+        if (failed) fs::copy_file(ZK8_TOOL_PATH, tool);
+        fs::copy(ZK8_EXAMPLES_DIR, examples, fs::copy_options::recursive);
+        Define("$TOOL", tool);
+        Define("$X", examples);
+    }
     long m_fileLimit = -1;
     std::size_t m_lastAllocations = 0;
     std::string m_output;

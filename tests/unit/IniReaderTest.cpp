@@ -51,7 +51,7 @@ TEST(IniReaderTest, Syntax) {
         SCOPED_TRACE(c.content.substr(0, 60));
         TempFolder folder;
         WriteFile(folder / "Test.ini", c.content);
-        const auto fromFile = std::make_unique<CIniFile>((folder / "Test.ini").c_str());
+        const auto fromFile = std::make_unique<CIniFile>((folder / "Test.ini").c_str(), platform::Links::Follow);
         const auto fromBytes = std::make_unique<CIniFile>((folder / "none.ini").c_str(), c.content.data(), c.content.size());
         EXPECT_EQ(fromFile->GetInt(c.section.c_str(), c.key.c_str(), 55), c.expected);
         EXPECT_EQ(fromBytes->GetInt(c.section.c_str(), c.key.c_str(), 55), c.expected);
@@ -64,8 +64,8 @@ TEST(IniReaderTest, Syntax) {
 TEST(IniReaderTest, MissingAndOverlongFiles) {
     TempFolder folder;
     const std::string overlong = folder / (std::string(250, 'n') + ".ini");
-    EXPECT_EQ(std::make_unique<CIniFile>((folder / "Interface.ini").c_str())->GetInt("LogFiles", "LoggingLevel", 1), 1);
-    EXPECT_EQ(std::make_unique<CIniFile>(overlong.c_str())->GetInt("LogFiles", "LoggingLevel", 1), 1);
+    EXPECT_EQ(std::make_unique<CIniFile>((folder / "Interface.ini").c_str(), platform::Links::NotLast)->GetInt("LogFiles", "LoggingLevel", 1), 1);
+    EXPECT_EQ(std::make_unique<CIniFile>(overlong.c_str(), platform::Links::NotLast)->GetInt("LogFiles", "LoggingLevel", 1), 1);
     EXPECT_EQ(ReadFile(folder / "Interface.ini"), "");
     EXPECT_TRUE(Exists(folder / "Interface.ini"));
     EXPECT_FALSE(Exists(overlong));

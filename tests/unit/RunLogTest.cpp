@@ -19,6 +19,7 @@
 #include <sstream>
 #include <thread>
 
+#include "platform/File.h"
 #include "runlog/ZkLogFile.h"
 #include "settings/Folders.h"
 #include "support/TempFolder.h"
@@ -200,8 +201,9 @@ TEST(RunLogTest, LockOfAKilledProgramDiesWithIt) {
     ASSERT_EQ(pipe(held), 0);
     const pid_t child = fork();
     if (child == 0) {
-        platform::NameLock lock;
-        const char told = lock.Acquire((folder / "Runlog.log").c_str()) ? 1 : 0;
+        platform::Refusal why;
+        const platform::File log = platform::OpenOwnToAppend((folder / "Runlog.log").c_str(), why);
+        const char told = log ? 1 : 0;
         if (write(held[1], &told, 1) != 1) _exit(1);
         pause();
     }
