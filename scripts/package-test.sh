@@ -150,4 +150,6 @@ if [ "$failures" -gt 0 ]; then
   echo "package test: $failures failures" >&2
   exit 1
 fi
+# The runtime package installed for real: its application-data folder.
+tests/packages/install-check.sh "$runtime_deb" examples
 echo "package test: the three packages, all five consumers and the Linux wheel passed"
