@@ -6,7 +6,7 @@
 # The packages are built in build-package/ (Release, configured for /usr):
 # zk8-xml-conv_VERSION_ARCH.deb (library, zk8conv, man page, documentation)
 # zk8-xml-conv-dev_VERSION_ARCH.deb (header, CMake package, pkg-config
-# file) and python3-zk8-xml-conv_VERSION_all.deb (the Python module). They are unpacked into a scratch root, so nothing is installed on
+# file, XML Schemas) and python3-zk8-xml-conv_VERSION_all.deb (the Python module). They are unpacked into a scratch root, so nothing is installed on
 # this machine, and their fields and files are checked. Then programs are
 # built against the unpacked files only: docs/hosts/CMakeLists.txt with
 # find_package, and docs/hosts/load_time.c with pkg-config (also against an
@@ -82,7 +82,8 @@ done
 objdump -p "$libdir/libZK8_XML_Conv.so" | grep -q 'SONAME *libZK8_XML_Conv\.so\.2$' ||
   fail "the library's soname is not libZK8_XML_Conv.so.2"
 for file in include/zk8_xml_conv.h "$lib/pkgconfig/ZK8_XML_Conv.pc" \
-            "$lib/cmake/ZK8_XML_Conv/ZK8_XML_ConvConfig.cmake"; do
+            "$lib/cmake/ZK8_XML_Conv/ZK8_XML_ConvConfig.cmake" \
+            share/zk8-xml-conv/schema/customer.xsd share/zk8-xml-conv/schema/device.xsd; do
   [ -e "$root/usr/$file" ] || fail "zk8-xml-conv-dev lacks /usr/$file"
 done
 [ -e "$root/usr/lib/python3/dist-packages/zk8_xml_conv/__init__.py" ] ||

@@ -6,6 +6,7 @@
 #
 #   build-win32/ZK8_XML_Conv.dll, build-win32/ZK8_XML_Conv-sdk-win32.zip
 #   build-win64/ZK8_XML_Conv.dll, build-win64/ZK8_XML_Conv-sdk-win64.zip
+#   build/zk8conv                  the Linux tool, which writes the kits' schemas
 #   build-wine/pugixml-VERSION/    pugixml's source package (kept between runs)
 #
 # TARGET...: what to build in both folders (default: everything, the Windows
@@ -47,10 +48,15 @@ pugixml_source=$(find "$root/$pugixml_folder" -mindepth 2 -maxdepth 3 -path '*/s
   head -n 1)
 pugixml_source=${pugixml_source%/src/pugixml.cpp}
 
+# The kits' XML Schemas are written by this machine's zk8conv (build/).
+cmake -S . -B build >/dev/null
+cmake --build build -j"$(nproc)" --target zk8conv
+
 for pair in build-win32:i686 build-win64:x86_64; do
   folder=${pair%%:*} arch=${pair#*:}
   cmake -S . -B "$folder" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-$arch.cmake" \
-    -DCMAKE_BUILD_TYPE=Release -DZK8_PUGIXML_SOURCE_DIR="$pugixml_source" >/dev/null
+    -DCMAKE_BUILD_TYPE=Release -DZK8_PUGIXML_SOURCE_DIR="$pugixml_source" \
+    -DZK8_SCHEMA_TOOL="$root/build/zk8conv" >/dev/null
   cmake --build "$folder" -j"$(nproc)" "${targets[@]}"
   scripts/windows-sdk.sh "$folder" "$arch"
 done

@@ -6,6 +6,8 @@
 #     ZK8_XML_Conv-sdk-winNN/include/zk8_xml_conv.h
 #     ZK8_XML_Conv-sdk-winNN/lib/ZK8_XML_Conv.lib        (Visual C++, by llvm-dlltool)
 #     ZK8_XML_Conv-sdk-winNN/lib/libZK8_XML_Conv.dll.a   (mingw-w64, by dlltool)
+#     ZK8_XML_Conv-sdk-winNN/share/zk8-xml-conv/schema/customer.xsd, device.xsd
+#                                                        (the XML Schemas the build made)
 #     ZK8_XML_Conv-sdk-winNN/README.txt                  (sdk/README.txt filled in)
 #
 # The import libraries are made from the DLL's module-definition file. On
@@ -25,10 +27,15 @@ scripts/install-deps.sh zip llvm "binutils-mingw-w64-${arch//_/-}"
 
 kit=ZK8_XML_Conv-sdk-win$bits
 stage=$build/sdk-stage
+schemas=("$build/schema/customer.xsd" "$build/schema/device.xsd")
+for schema in "${schemas[@]}"; do
+  [ -f "$schema" ] || { echo "missing $schema: configure the build with -DZK8_SCHEMA_TOOL=a Linux zk8conv" >&2; exit 1; }
+done
 rm -rf "$stage" "$build/$kit.zip"
-mkdir -p "$stage/$kit/bin" "$stage/$kit/include" "$stage/$kit/lib"
+mkdir -p "$stage/$kit/bin" "$stage/$kit/include" "$stage/$kit/lib" "$stage/$kit/share/zk8-xml-conv/schema"
 cp "$build/ZK8_XML_Conv.dll" "$stage/$kit/bin/"
 cp include/zk8_xml_conv.h "$stage/$kit/include/"
+cp "${schemas[@]}" "$stage/$kit/share/zk8-xml-conv/schema/"
 
 # "Name = Name@N @ordinal" (i686) or "Name @ordinal": each exported name with
 # the decoration of the symbol it stands for.

@@ -14,6 +14,7 @@
 #include "tool/CompleteOutput.h"
 #include "tool/ConvertCommand.h"
 #include "tool/ResultMeaning.h"
+#include "tool/SchemaCommand.h"
 #include "tool/StandardStreams.h"
 
 namespace {
@@ -189,6 +190,13 @@ int main(int argc, char** argv) {
     convert->add_option("-j,--jobs", workers, "worker processes at a time")
         ->check(CLI::Range(1u, 256u));
 
+    std::string schemaDialect, schemaPath = kStandardStream;
+    CLI::App* schema = app.add_subcommand("schema", "write the XML Schema (XSD 1.0) of customer or device XML");
+    schema->add_option("DIALECT", schemaDialect, "customer or device")
+        ->required()
+        ->check(CLI::IsMember({"customer", "device"}));
+    schema->add_option("FILE", schemaPath, "file to write; - or none writes standard output");
+
     app.set_version_flag("--version", VersionText());
     taglist->footer("Examples:\n  zk8conv taglist tags.txt\n  zk8conv taglist - | grep article");
     toDeviceCommand->footer(
@@ -201,6 +209,8 @@ int main(int argc, char** argv) {
     check->footer("Examples:\n  zk8conv check order.xml\n  zk8conv check --all order.xml\n"
                   "  zk8conv check --json - < order.xml");
     convert->footer("Example:\n  zk8conv convert --to customer --out-dir replies/ -j 4 incoming/*.xml");
+    schema->footer("Examples:\n  zk8conv schema customer customer.xsd\n"
+                   "  xmllint --noout --schema customer.xsd export.xml");
 
     try {
         app.parse(argc, argv);
@@ -243,6 +253,7 @@ int main(int argc, char** argv) {
             return RunBatchConvert(batchTo == "device" ? BatchDirection::ToDevice : BatchDirection::ToCustomer,
                                    batchInputs, outDir, workers);
         }
+        if (schema->parsed()) return RunSchema(schemaDialect, schemaPath);
         const bool device = toDeviceCommand->parsed();
         return Convert(device, device ? toDevice : toCustomer);
     } catch (const std::bad_alloc&) {

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Uses an integrator's kit (scripts/windows-sdk.sh) as one would: checks its
-# files, builds SdkConsumer.c from its header against each of its two import
+# files (its schemas those of the POSIX tool), builds SdkConsumer.c from its header against each of its two import
 # libraries, and runs the program beside the kit's DLL under Wine: each of
 # the nine imports must be bound to the export of its name, and
 # CustToZK8Ext on examples/customer_catalogue.xml must return 0 and write the
@@ -21,8 +21,14 @@ check "files of the kit" test "$(unzip -Z1 "$zip" | grep -v '/$' | sort)" == "$k
 $kit/bin/ZK8_XML_Conv.dll
 $kit/include/zk8_xml_conv.h
 $kit/lib/ZK8_XML_Conv.lib
-$kit/lib/libZK8_XML_Conv.dll.a"
+$kit/lib/libZK8_XML_Conv.dll.a
+$kit/share/zk8-xml-conv/schema/customer.xsd
+$kit/share/zk8-xml-conv/schema/device.xsd"
 unzip -q "$zip" -d "$work"
+for dialect in customer device; do
+  check "$dialect.xsd as the POSIX tool writes it" cmp "$work/$kit/share/zk8-xml-conv/schema/$dialect.xsd" \
+    <("$tool" schema "$dialect")
+done
 
 input=$examples/customer_catalogue.xml
 check "POSIX tool" env ZK8_COMMON_APPDATA="$work/appdata" "$tool" to-device "$input" "$work/posix.xml" \
