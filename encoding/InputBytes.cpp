@@ -13,15 +13,19 @@ CInputBytes::~CInputBytes() {
 
 bool CInputBytes::Load(const char* path, platform::Refusal& why) {
     const platform::File file = platform::OpenToRead(path, platform::Links::Follow, why);
-    return file && Read(file.Get());
+    return file && Read(file.Get(), file.SizeWhenOpened());
 }
 
-bool CInputBytes::Read(std::FILE* file) {
+bool CInputBytes::Read(std::FILE* file, long long knownSize) {
     m_noMemory = false;
-    long size = -1;
-    if (std::fseek(file, 0, SEEK_END) == 0) size = std::ftell(file);
+    // A file just opened is at its start; one of unknown size is measured.
+    long size = static_cast<long>(knownSize);
+    if (knownSize < 0) {
+        size = std::fseek(file, 0, SEEK_END) == 0 ? std::ftell(file) : -1;
+        if (size >= 0 && std::fseek(file, 0, SEEK_SET) != 0) size = -1;
+    }
     char* data = nullptr;
-    if (size >= 0 && std::fseek(file, 0, SEEK_SET) == 0) {
+    if (size >= 0) {
         // One byte more, so that an empty file holds a block too.
         data = static_cast<char*>(pugi::get_memory_allocation_function()(static_cast<std::size_t>(size) + 1));
     }

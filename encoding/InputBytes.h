@@ -22,8 +22,9 @@ public:
     // (`why` tells why: only a regular file opens) or is not read whole
     // (`why` None).
     bool Load(const char* path, platform::Refusal& why);
-    // The same from an open file, from its start.
-    bool Read(std::FILE* file);
+    // The same from an open file: from its start, or where it is when its
+    // size is given (a file just opened).
+    bool Read(std::FILE* file, long long knownSize = -1);
     // The last Load or Read found the file but no memory to hold it.
     bool NoMemory() const { return m_noMemory; }
     bool Held() const { return m_data != nullptr; }

@@ -98,8 +98,7 @@ bool BuildPath(const std::string& path, char* out, std::size_t size) {
 
 // The first place for Temp.xml: the application-data folder when it exists,
 // else the executable's folder.
-bool FirstTempPath(char* out, std::size_t size) {
-    const char* appData = GetAppDataPath();
+bool FirstTempPath(const char* appData, char* out, std::size_t size) {
     std::string folder;
     if (appData != nullptr && *appData != '\0' && FileExists(appData)) {
         folder = appData;
@@ -133,13 +132,18 @@ std::string FolderOf(const char* path) {
 }  // namespace
 
 int CUtf8ToUtf16Converter::ConvertToUtf16(const char* inputPath, char* pathBuffer, const CInputBytes* bytes) {
-    char tempPath[kPathBufferSize];
-    const bool firstPathFits = FirstTempPath(tempPath, sizeof tempPath);
+    // The application-data folder is asked for first, whatever the input:
+    // the answer is remembered for later calls. Only a rewrite needs to know
+    // whether it exists.
+    const std::string appData = GetAppDataPath();
 
     const int detected = DetectEncoding(inputPath, bytes);
     if (detected == -93) return -93;
     if (m_encoding == kUtf16) return 99;
     if (detected == -99 || detected == -94 || detected == -98) return detected;
+
+    char tempPath[kPathBufferSize];
+    const bool firstPathFits = FirstTempPath(appData.c_str(), tempPath, sizeof tempPath);
 
     CInputReader input(inputPath, bytes);
     if (!input.IsOpen()) return -95;

@@ -19,13 +19,14 @@ void NoteFailure(const char* path, int error) {
 COutputFile::COutputFile(const char* path, bool regularOnly) : m_path(path) {
     // Opened here, not in the member list: the members after m_file (the
     // readable flag among them) are set only after it there.
-    m_file = platform::OpenOutputFile(path, regularOnly, m_readable);
+    platform::OutputKind kind;
+    m_file = platform::OpenOutputFile(path, regularOnly, kind);
     if (!m_file) {
         NoteFailure(path, errno);
         return;
     }
-    m_regular = platform::IsRegularFile(m_file.Get());
-    if (!platform::ResolvePath(path, m_resolved, sizeof m_resolved)) m_resolved[0] = '\0';
+    m_regular = kind.regular;
+    m_readable = kind.readable;
 }
 
 COutputFile::~COutputFile() = default;
@@ -49,5 +50,5 @@ void COutputFile::Remove() noexcept {
         return;
     }
     m_regular = false;
-    platform::RemoveAndClose(m_file, m_resolved[0] != '\0' ? m_resolved : m_path);
+    platform::RemoveAndClose(m_file, m_path);
 }

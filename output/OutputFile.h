@@ -50,8 +50,8 @@ public:
     // Closes the file; a write or close that failed is noted.
     void Close();
     // Closes the file unnoted and removes it, where it is a regular file
-    // (through a symbolic link, the file it names): what a call that fails
-    // leaves of a file it began.
+    // (through a symbolic link, the file it named when it opened): what a
+    // call that fails leaves of a file it began.
     void Remove() noexcept;
 
 private:
@@ -60,6 +60,4 @@ private:
     bool m_readable = false;
     bool m_regular = false;
     int m_error = 0;
-    // The file a symbolic link names, taken when the file opened.
-    char m_resolved[PATH_MAX + 1] = "";
 };

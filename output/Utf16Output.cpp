@@ -120,7 +120,13 @@ void CUtf16Output::Finish(const std::vector<Splice>& splices) {
     } else if (!splices.empty() && m_file->IsOpen()) {
         WriteForward(splices);
     }
-    m_file->Close();
+    // The file stays open, and held, until the call has written all its
+    // files (Keep): a call that fails after this still removes it.
+}
+
+void CUtf16Output::Keep() {
+    m_kept = true;
+    if (m_file) m_file->Close();
 }
 
 // What is written up to the first insertion point is right as it stands;

@@ -53,10 +53,10 @@ public:
 
     // Into a string: everything written so far is there.
     void Flush() { FlushBuffer(); }
-    // Writes the rest with the insertions (ascending offsets) and closes.
+    // Writes the rest with the insertions (ascending offsets).
     void Finish(const std::vector<Splice>& splices);
-    // The call wrote all its files: the output stays.
-    void Keep() { m_kept = true; }
+    // The call wrote all its files: the output is closed, and stays.
+    void Keep();
 
 private:
     void Unit(std::uint32_t unit) {

@@ -55,6 +55,9 @@ public:
 
     std::FILE* Get() const { return m_stream; }
     explicit operator bool() const { return m_stream != nullptr; }
+    // The file's size when it was opened, where the opening found it out
+    // (OpenToRead, OpenOwnToAppend); -1 otherwise.
+    long long SizeWhenOpened() const { return m_size; }
     // Closes the file and ends its hold: false when a write, the flush or
     // the close failed (errno tells why). Nothing to close is no failure.
     bool Close();
@@ -62,6 +65,7 @@ public:
 private:
     friend struct FileAccess;
     std::FILE* m_stream = nullptr;
+    long long m_size = -1;
     // The name held (Windows: a mutex handle); 0 when none.
     long long m_held = 0;
 };
@@ -113,21 +117,27 @@ private:
     std::string m_name;  // the name the file has until Publish, if any
 };
 
+// What OpenOutputFile opened.
+struct OutputKind {
+    bool regular = false;   // a regular file (not a pipe or device)
+    bool readable = false;  // opened for reading as well (its permissions allow it)
+};
+
 // Opens a file the library writes for its caller (an output, a status file,
 // the tag list), following links as the caller's path does, without ever
 // waiting for a reader: a pipe or device that nobody reads does not open,
 // and with `regularOnly` none opens at all (errno ENXIO). A regular file is
 // held for this program while open (another program writing the same file
 // through the library is waited for, at most LockWaitMilliseconds: errno
-// EBUSY), then emptied; it is opened for reading as well where its
-// permissions allow (`readable`). Unbuffered. Throws std::bad_alloc as
-// OpenToRead does.
-File OpenOutputFile(const char* path, bool regularOnly, bool& readable);
+// EBUSY), then emptied, and opened for reading as well where its
+// permissions allow. Unbuffered. Throws std::bad_alloc as OpenToRead does.
+File OpenOutputFile(const char* path, bool regularOnly, OutputKind& kind);
 
-// Closes a file opened by OpenOutputFile and removes it while still holding
-// it, so that no other program's file of that name is removed. Through a
-// symbolic link, the file it names (`resolved`).
-void RemoveAndClose(File& file, const char* resolved);
+// Removes a file opened by OpenOutputFile and closes it, removing while it
+// is still held, so that no other program's file of that name is removed;
+// through a symbolic link, the file it names. `path`: the name it was opened
+// by.
+void RemoveAndClose(File& file, const char* path);
 
 // Copies the bytes of `source` (a file at a fixed name: never through a
 // link, regular only) over `target`, a file this program made and owns,

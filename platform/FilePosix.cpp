@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <ctime>
 #include <cstdio>
 #include <new>
@@ -25,6 +26,7 @@ struct FileAccess {
         file.m_stream = stream;
         return file;
     }
+    static void SetSize(File& file, long long size) { file.m_size = size; }
 };
 
 namespace {
@@ -100,8 +102,9 @@ int LockWhole(int fd, long long deadline) {
 
 File::~File() { Close(); }
 
-File::File(File&& other) noexcept : m_stream(other.m_stream), m_held(other.m_held) {
+File::File(File&& other) noexcept : m_stream(other.m_stream), m_size(other.m_size), m_held(other.m_held) {
     other.m_stream = nullptr;
+    other.m_size = -1;
     other.m_held = 0;
 }
 
@@ -109,6 +112,7 @@ File& File::operator=(File&& other) noexcept {
     if (this != &other) {
         Close();
         std::swap(m_stream, other.m_stream);
+        std::swap(m_size, other.m_size);
         std::swap(m_held, other.m_held);
     }
     return *this;
@@ -140,9 +144,10 @@ File OpenToRead(const char* path, Links links, Refusal& why, char* buffer, std::
         why = Refuse(fd, folder ? Refusal::Folder : Refusal::NotRegular, folder ? EISDIR : ENXIO);
         return File();
     }
-    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    // O_NONBLOCK stays: it changes nothing for a regular file.
     File file = Stream(fd, "rb", buffer, size);
     if (!file) why = Refusal::Failed;
+    FileAccess::SetSize(file, st.st_size);
     return file;
 }
 
@@ -163,13 +168,16 @@ File OpenOwnToAppend(const char* path, Refusal& why) {
             why = RefusalOf(errno);
             return File();
         }
+        // Another user's file, or one with a second name (a hard link made
+        // by another user could be a file that matters elsewhere), is not
+        // written, nor waited for. The run log's own rotation never gives it
+        // a second name (MovePath).
         struct stat held {};
         if (fstat(fd, &held) != 0 || !S_ISREG(held.st_mode)) {
             why = Refuse(fd, S_ISDIR(held.st_mode) ? Refusal::Folder : Refusal::NotRegular, ENXIO);
             return File();
         }
-        // Another user's file is not written (nor waited for).
-        if (held.st_uid != geteuid()) {
+        if (held.st_uid != geteuid() || held.st_nlink > 1) {
             why = Refuse(fd, Refusal::NotOurs, EPERM);
             return File();
         }
@@ -178,20 +186,16 @@ File OpenOwnToAppend(const char* path, Refusal& why) {
             why = Refuse(fd, locked == EBUSY ? Refusal::Busy : Refusal::Failed, locked);
             return File();
         }
+        // Removed or moved away meanwhile: the name's file is taken instead.
         struct stat named {};
-        if (fstat(fd, &held) != 0 || lstat(path, &named) != 0 || !SameFile(held, named)) {
+        if (held.st_nlink == 0 || lstat(path, &named) != 0 || !SameFile(held, named)) {
             close(fd);
             continue;
         }
-        // A second name (a hard link made by another user) could be a file
-        // that matters elsewhere.
-        if (held.st_nlink != 1) {
-            why = Refuse(fd, Refusal::NotOurs, EMLINK);
-            return File();
-        }
-        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+        // O_NONBLOCK stays: it changes nothing for a regular file.
         File file = Stream(fd, "a+b");
         if (!file) why = Refusal::Failed;
+        FileAccess::SetSize(file, held.st_size);
         return file;
     }
     why = Refusal::Busy;
@@ -267,8 +271,8 @@ bool NewFile::Publish(const std::string& path) {
     return true;
 }
 
-File OpenOutputFile(const char* path, bool regularOnly, bool& readable) {
-    readable = false;
+File OpenOutputFile(const char* path, bool regularOnly, OutputKind& kind) {
+    kind = OutputKind{};
     struct stat st {};
     const bool existed = stat(path, &st) == 0;
     const bool regular = !existed || S_ISREG(st.st_mode);
@@ -277,12 +281,12 @@ File OpenOutputFile(const char* path, bool regularOnly, bool& readable) {
         return File();
     }
     // O_NONBLOCK: a pipe without a reader fails at once (ENXIO) instead of
-    // waiting for one. Cleared once open, so that writes wait for a reader
-    // that reads. A regular file is emptied only once it is held: truncated
-    // at the open, it could lose what another program is writing into it.
+    // waiting for one. A regular file is emptied only once it is held:
+    // truncated at the open, it could lose what another program is writing
+    // into it.
     const int flags = O_CREAT | kOpenFlags | (regular ? 0 : O_TRUNC);
     int fd = regular ? open(path, O_RDWR | flags, 0666) : -1;
-    readable = fd >= 0;
+    kind.readable = fd >= 0;
     if (fd < 0) fd = open(path, O_WRONLY | flags, 0666);
     if (fd < 0) {
         if (errno == ENOMEM) OutOfMemory();
@@ -292,16 +296,18 @@ File OpenOutputFile(const char* path, bool regularOnly, bool& readable) {
         Refuse(fd, Refusal::NotRegular, S_ISDIR(st.st_mode) ? EISDIR : ENXIO);
         return File();
     }
-    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    kind.regular = S_ISREG(st.st_mode);
+    // Writes to a pipe or device wait for a reader that reads.
+    if (!kind.regular) fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     // A file made here goes again when it cannot be used (through a symbolic
     // link, the file it names); one that was there is still untouched.
     const auto dropMade = [&] {
         char resolved[PATH_MAX];
-        if (!existed) unlink(ResolvePath(path, resolved, sizeof resolved) ? resolved : path);
+        if (!existed) unlink(realpath(path, resolved) != nullptr ? resolved : path);
     };
     File file;
     try {
-        file = Stream(fd, readable ? "w+b" : "wb");
+        file = Stream(fd, kind.readable ? "w+b" : "wb");
     } catch (...) {
         dropMade();
         throw;
@@ -310,7 +316,7 @@ File OpenOutputFile(const char* path, bool regularOnly, bool& readable) {
         dropMade();
         return file;
     }
-    if (S_ISREG(st.st_mode)) {
+    if (kind.regular) {
         const int locked = LockWhole(fd, MonotonicMilliseconds() + LockWaitMilliseconds());
         if (locked != 0 || ftruncate(fd, 0) != 0) {
             const int error = locked != 0 ? locked : errno;
@@ -322,10 +328,16 @@ File OpenOutputFile(const char* path, bool regularOnly, bool& readable) {
     return file;
 }
 
-void RemoveAndClose(File& file, const char* resolved) {
-    // Removed while it is still held: another program's file of the same
-    // name, made once we let go, is never the one removed.
-    unlink(resolved);
+void RemoveAndClose(File& file, const char* path) {
+    // Removed while it is still held, so that another program's file of the
+    // same name, made once we let go, is never the one removed; through a
+    // symbolic link, the file it names, as the open file tells.
+    if (!file) return;
+    char named[PATH_MAX];
+    const std::string self = "/proc/self/fd/" + std::to_string(fileno(file.Get()));
+    const ssize_t length = readlink(self.c_str(), named, sizeof named - 1);
+    if (length > 0) named[length] = '\0';
+    unlink(length > 0 ? named : path);
     file.Close();
 }
 

@@ -107,8 +107,9 @@ struct FileAccess {
 
 File::~File() { Close(); }
 
-File::File(File&& other) noexcept : m_stream(other.m_stream), m_held(other.m_held) {
+File::File(File&& other) noexcept : m_stream(other.m_stream), m_size(other.m_size), m_held(other.m_held) {
     other.m_stream = nullptr;
+    other.m_size = -1;
     other.m_held = 0;
 }
 
@@ -116,6 +117,7 @@ File& File::operator=(File&& other) noexcept {
     if (this != &other) {
         Close();
         std::swap(m_stream, other.m_stream);
+        std::swap(m_size, other.m_size);
         std::swap(m_held, other.m_held);
     }
     return *this;
@@ -271,8 +273,8 @@ bool NewFile::Publish(const std::string& path) {
     return true;
 }
 
-File OpenOutputFile(const char* path, bool regularOnly, bool& readable) {
-    readable = false;
+File OpenOutputFile(const char* path, bool regularOnly, OutputKind& kind) {
+    kind = OutputKind{};
     Refusal missing = Refusal::None;
     const DWORD attributes = Attributes(path, missing);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
@@ -286,7 +288,7 @@ File OpenOutputFile(const char* path, bool regularOnly, bool& readable) {
         return File();
     }
     std::FILE* stream = std::fopen(path, "w+b");
-    readable = stream != nullptr;
+    kind.readable = stream != nullptr;
     if (stream == nullptr && errno == EACCES) stream = std::fopen(path, "wb");
     if (stream == nullptr) {
         const int error = errno;
@@ -296,7 +298,8 @@ File OpenOutputFile(const char* path, bool regularOnly, bool& readable) {
         return File();
     }
     File file = FileAccess::Wrap(stream, held);
-    if (regularOnly && !IsDisk(stream)) {
+    kind.regular = IsDisk(stream);
+    if (regularOnly && !kind.regular) {
         errno = ENXIO;
         return File();
     }
@@ -304,11 +307,13 @@ File OpenOutputFile(const char* path, bool regularOnly, bool& readable) {
     return file;
 }
 
-void RemoveAndClose(File& file, const char* resolved) {
+void RemoveAndClose(File& file, const char* path) {
+    // A file open here cannot be deleted: it is closed first, its name still
+    // held.
     long long held = FileAccess::Held(file);
     FileAccess::Held(file) = 0;
     file.Close();
-    DeleteFileA(resolved);
+    DeleteFileA(path);
     LetGo(held);
 }
 

@@ -43,13 +43,7 @@ std::FILE* OpenStream(const char* path, const char* mode, char* buffer = nullptr
 
 // Cuts an open file to `size` bytes (never makes it longer).
 bool TruncateFile(std::FILE* file, std::uint64_t size);
-// The file a path names once its symbolic links are followed, into `size`
-// bytes; the path itself where that cannot be told. False when it does not fit.
-bool ResolvePath(const char* path, char* out, std::size_t size);
-
-// Whether an open file is a regular file (one that can be read back and
-// rewritten in place), and positioning in it beyond 2 GiB.
-bool IsRegularFile(std::FILE* file);
+// Positioning in an open file beyond 2 GiB.
 bool SeekFile(std::FILE* file, std::uint64_t offset);
 
 // What the file system tells of a file without opening it: enough to see

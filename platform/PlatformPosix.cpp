@@ -6,6 +6,7 @@
 #include <link.h>
 #include <pthread.h>
 #include <sys/stat.h>
+#include <stdio.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -87,11 +88,6 @@ bool PathExists(const char* path) {
     return stat(path, &st) == 0;
 }
 
-bool IsRegularFile(std::FILE* file) {
-    struct stat st;
-    return fstat(fileno(file), &st) == 0 && S_ISREG(st.st_mode);
-}
-
 bool SeekFile(std::FILE* file, std::uint64_t offset) {
     return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
 }
@@ -105,14 +101,6 @@ std::FILE* OpenFile(const char* path, const char* mode) {
         return nullptr;
     }
     return file;
-}
-
-bool ResolvePath(const char* path, char* out, std::size_t size) {
-    char resolved[PATH_MAX];
-    const char* found = realpath(path, resolved) != nullptr ? resolved : path;
-    if (std::strlen(found) >= size) return false;
-    std::strcpy(out, found);
-    return true;
 }
 
 bool TruncateFile(std::FILE* file, std::uint64_t size) {
@@ -186,11 +174,11 @@ bool DeleteFilePath(const char* path) { return unlink(path) == 0; }
 
 bool MovePath(const char* from, const char* to) {
     // rename() would replace an existing target; the Windows move does not.
-    if (link(from, to) == 0) {
-        unlink(from);
-        return true;
-    }
-    if (errno == EEXIST) return false;
+    // Never a second name on the way (as link and unlink would give it): a
+    // run log with two names is taken for another user's.
+    if (renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) return true;
+    if (errno != EINVAL && errno != ENOSYS) return false;
+    // A file system without the flag: the test and the move are two steps.
     if (PathExists(to)) return false;
     return std::rename(from, to) == 0;
 }

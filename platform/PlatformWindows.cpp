@@ -85,16 +85,6 @@ bool TruncateFile(std::FILE* file, std::uint64_t size) {
     return SetFilePointerEx(handle, end, nullptr, FILE_BEGIN) && SetEndOfFile(handle);
 }
 
-bool ResolvePath(const char* path, char* out, std::size_t size) {
-    if (std::strlen(path) >= size) return false;
-    std::strcpy(out, path);
-    return true;
-}
-
-bool IsRegularFile(std::FILE* file) {
-    return GetFileType(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)))) == FILE_TYPE_DISK;
-}
-
 bool SeekFile(std::FILE* file, std::uint64_t offset) {
     return _fseeki64(file, static_cast<__int64>(offset), SEEK_SET) == 0;
 }

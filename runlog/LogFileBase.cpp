@@ -111,7 +111,9 @@ bool CLogFileBase::WriteEntries(const std::vector<LogEntry>& entries) {
         bool rotated = false;
         bool written;
         try {
-            written = AppendToOpen(entries, next, rotated);
+            const long long opened = file.SizeWhenOpened();
+            written = AppendToOpen(entries, next, opened >= 0 ? static_cast<long>(opened) : FileSize(file.Get()),
+                                   rotated);
         } catch (...) {
             // Out of memory between open and close: no handle is left open.
             m_runLogFile = nullptr;
@@ -125,12 +127,12 @@ bool CLogFileBase::WriteEntries(const std::vector<LogEntry>& entries) {
     return all;
 }
 
-bool CLogFileBase::AppendToOpen(const std::vector<LogEntry>& entries, std::size_t& next, bool& rotated) {
+bool CLogFileBase::AppendToOpen(const std::vector<LogEntry>& entries, std::size_t& next, long size,
+                                bool& rotated) {
     const std::string& path = entries[next].path;
     bool written = true;
     // The size is found once; then what is written adds to it (nothing else
-    // writes the file while its name is held).
-    long size = FileSize(m_runLogFile);
+    // writes the file while it is held).
     auto write = [&](const std::string& text) {
         const bool whole = WriteText(m_runLogFile, text);
         size = whole && size >= 0 ? size + static_cast<long>(text.size()) : std::ftell(m_runLogFile);

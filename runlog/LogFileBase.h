@@ -35,9 +35,10 @@ private:
     // Closes the open run log and, once it has reached the threshold, moves
     // it to its save name and leaves an empty run log in its place.
     bool CloseAndRotate(platform::File& file, const std::string& path);
-    // Writes entries from `next` on while they name the open run log; stops
-    // after an entry that made it rotate. False when a write failed.
-    bool AppendToOpen(const std::vector<LogEntry>& entries, std::size_t& next, bool& rotated);
+    // Writes entries from `next` on while they name the open run log, whose
+    // size is `size`; stops after an entry that made it rotate. False when a
+    // write failed.
+    bool AppendToOpen(const std::vector<LogEntry>& entries, std::size_t& next, long size, bool& rotated);
 
     std::FILE* m_runLogFile;
     std::FILE* m_deviceLogFile;

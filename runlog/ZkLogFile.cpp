@@ -33,8 +33,22 @@ CZkLogFile::~CZkLogFile() { delete m_logFile; }
 bool CZkLogFile::Log(const std::string& moduleName, int level, int code, const std::string& text,
                      const std::string& folder) {
     // The settings are read before the lock is taken, so that the file
-    // access of the ini reader does not hold up other threads.
-    RefreshSettings(folder);
+    // access of the ini reader does not hold up other threads; in a batch
+    // (one export's entries), once: another program's change takes effect
+    // with the next call.
+    bool refresh = true;
+    {
+        LockScope scope(m_lock);
+        refresh = !(m_batchDepth > 0 && m_batchRefreshed && m_batchFolder == folder);
+    }
+    if (refresh) {
+        RefreshSettings(folder);
+        LockScope scope(m_lock);
+        if (m_batchDepth > 0) {
+            m_batchFolder = folder;
+            m_batchRefreshed = true;
+        }
+    }
 
     LockScope scope(m_lock);
     if (level > m_level) return false;
@@ -57,7 +71,7 @@ bool CZkLogFile::Log(const std::string& moduleName, int level, int code, const s
 
 void CZkLogFile::BeginBatch() {
     LockScope scope(m_lock);
-    ++m_batchDepth;
+    if (m_batchDepth++ == 0) m_batchRefreshed = false;
 }
 
 void CZkLogFile::EndBatch() noexcept {

@@ -45,6 +45,9 @@ private:
     CLogFile* m_logFile;
     std::vector<LogEntry> m_batch;
     int m_batchDepth = 0;
+    // The settings were read in this batch, for entries into this folder.
+    bool m_batchRefreshed = false;
+    std::string m_batchFolder;
     platform::Lock m_lock;
     int m_level;
 
