@@ -8,7 +8,7 @@
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include "fuzz/FuzzSupport.h"
-#include "runlog/LogFileBase.h"
+#include "runlog/RunLogFile.h"
 #include "runlog/ZkLogFile.h"
 
 namespace {
@@ -26,19 +26,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string fileName = provider.ConsumeRandomLengthString(64);
     const std::string text = provider.ConsumeRemainingBytesAsString();
 
-    static CLogFileBase writer;
-    writer.SetMaxSize(maxSize);
-    std::string line = text;
-    writer.FormatEntry(moduleName, code, line);
+    const std::string line = FormatLogLine(moduleName, code, text);
     static const std::regex stamp(R"(\d{4}\.\d\d\.\d\d \d\d\.\d\d\.\d\d)");
     if (line.size() < 19 || !std::regex_match(line.substr(0, 19), stamp)) fuzz::Fail("entry without its time stamp");
     const std::string expected = (line.substr(0, 19) + " : " + Column(moduleName, 20) + " " +
                                   Column(std::to_string(code).substr(0, 5), 5) + "   " + Column(text, 0))
-                                     .substr(0, CLogFileBase::kMaxLineLength);
+                                     .substr(0, kMaxLogLineLength);
     if (line != expected) fuzz::Fail("entry line differs from its format");
 
-    CLogFileBase::MakeSaveName(fileName);
-    writer.WriteEntry(fuzz::ScratchFolder() + "/Runlog.log", line);
+    SaveNameOf(fileName);
+    AppendLogEntries({LogEntry{fuzz::ScratchFolder() + "/Runlog.log", line, FirstLogLine(), maxSize}});
     GetLogger().Log(moduleName, 1 + (code & 3), code, text, fuzz::ScratchFolder());
     return 0;
 }

@@ -120,4 +120,16 @@ private:
     alignas(16) unsigned char m_storage[64];
 };
 
+// Holds a Lock for one scope.
+class LockScope {
+public:
+    explicit LockScope(Lock& lock) : m_lock(lock) { m_lock.Enter(); }
+    ~LockScope() { m_lock.Leave(); }
+    LockScope(const LockScope&) = delete;
+    LockScope& operator=(const LockScope&) = delete;
+
+private:
+    Lock& m_lock;
+};
+
 }  // namespace platform

@@ -1,57 +1,30 @@
-// The logger of the library: level filter, message composition and the lock
-// around the writing of one run-log entry.
 #include "runlog/ZkLogFile.h"
-
-#include "runlog/LogFileBase.h"
 
 const std::string g_moduleName = "ZK8_XML_Conv";
 const std::string g_logFileName = "Runlog.log";
 
 namespace {
 
-// Holds the logger's lock for one scope.
-class LockScope {
-public:
-    explicit LockScope(platform::Lock& lock) : m_lock(lock) { m_lock.Enter(); }
-    ~LockScope() { m_lock.Leave(); }
-    LockScope(const LockScope&) = delete;
-    LockScope& operator=(const LockScope&) = delete;
-
-private:
-    platform::Lock& m_lock;
-};
-
 // Entries kept in a batch before it is written anyway.
 constexpr std::size_t kBatchLimit = 256;
 
 }  // namespace
 
-CZkLogFile::CZkLogFile() : m_logFile(new CLogFileBase()), m_level(1) {}
-
-CZkLogFile::~CZkLogFile() { delete m_logFile; }
-
 bool CZkLogFile::Log(const std::string& moduleName, int level, int code, const std::string& text,
                      const std::string& folder) {
-    // The settings are read before the lock is taken, so that the file
-    // access of the ini reader does not hold up other threads; in a batch
-    // (one export's entries), once: another program's change takes effect
-    // with the next call.
-    bool refresh = true;
-    {
-        LockScope scope(m_lock);
-        refresh = !(m_batchDepth > 0 && m_batchRefreshed && m_batchFolder == folder);
-    }
-    if (refresh) {
-        RefreshSettings(folder);
-        LockScope scope(m_lock);
+    // Every step under the lock, which goes however the entry ends (also
+    // when it finds no memory).
+    const platform::LockScope scope(m_lock);
+    // Settings first, in a batch once: another program's change of
+    // Interface.ini takes effect with the next call.
+    if (!(m_batchDepth > 0 && m_batchRefreshed && m_batchFolder == folder)) {
+        m_settings = ReadLogSettings(folder, m_cache);
         if (m_batchDepth > 0) {
             m_batchFolder = folder;
             m_batchRefreshed = true;
         }
     }
-
-    LockScope scope(m_lock);
-    if (level > m_level) return false;
+    if (level > m_settings.level) return false;
 
     std::string message = GetMessageText(code);
     if (message.empty()) {
@@ -60,22 +33,20 @@ bool CZkLogFile::Log(const std::string& moduleName, int level, int code, const s
         message += ' ';
         message += text;
     }
-
-    if (m_logFile == nullptr) return false;
-    m_logFile->FormatEntry(moduleName, code, message);
-    std::string path = folder + platform::kPathSeparator + g_logFileName;
-    if (m_batchDepth == 0) return m_logFile->WriteEntry(path, message);
-    m_batch.push_back(LogEntry{std::move(path), std::move(message), m_logFile->FirstEntryLine(), m_logFile->MaxSize()});
+    LogEntry entry{folder + platform::kPathSeparator + g_logFileName, FormatLogLine(moduleName, code, message),
+                   FirstLogLine(), m_settings.maxSize};
+    if (m_batchDepth == 0) return AppendLogEntries({entry});
+    m_batch.push_back(std::move(entry));
     return m_batch.size() < kBatchLimit || WriteBatch();
 }
 
 void CZkLogFile::BeginBatch() {
-    LockScope scope(m_lock);
+    const platform::LockScope scope(m_lock);
     if (m_batchDepth++ == 0) m_batchRefreshed = false;
 }
 
 void CZkLogFile::EndBatch() noexcept {
-    LockScope scope(m_lock);
+    const platform::LockScope scope(m_lock);
     if (--m_batchDepth > 0 || m_batch.empty()) return;
     try {
         WriteBatch();
@@ -88,7 +59,7 @@ void CZkLogFile::EndBatch() noexcept {
 bool CZkLogFile::WriteBatch() {
     std::vector<LogEntry> entries;
     entries.swap(m_batch);
-    return m_logFile != nullptr && m_logFile->WriteEntries(entries);
+    return AppendLogEntries(entries);
 }
 
 CZkLogFile& GetLogger() {

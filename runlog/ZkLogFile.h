@@ -1,12 +1,14 @@
-// The run-log object of the library: numbered, level-filtered entries.
+// The run log of the library: numbered, level-filtered entries appended to
+// Runlog.log in the folder each entry names, with the level and the rotation
+// size from Interface.ini.
 #pragma once
 
 #include <string>
 #include <vector>
 
-#include "runlog/LogFile.h"
-
 #include "platform/Platform.h"
+#include "runlog/LogSettings.h"
+#include "runlog/RunLogFile.h"
 
 // Name every entry of this library carries as its module name.
 extern const std::string g_moduleName;
@@ -15,55 +17,38 @@ extern const std::string g_logFileName;
 
 class CZkLogFile {
 public:
-    CZkLogFile();
-    virtual ~CZkLogFile();
+    CZkLogFile() = default;
     CZkLogFile(const CZkLogFile&) = delete;
     CZkLogFile& operator=(const CZkLogFile&) = delete;
 
-    // Writes one entry into folder/Runlog.log when level <= the configured
-    // level. True when the entry was written and the file closed (in a
-    // batch: when it was kept).
+    // Writes one entry into folder/Runlog.log when its level is at or below
+    // the configured one. True when the entry was written and the file
+    // closed (in a batch: when it was kept).
     bool Log(const std::string& moduleName, int level, int code, const std::string& text,
              const std::string& folder);
 
     // While a batch is open, entries are kept, each as it was made (its time,
     // its rotation size), and written together when the batch closes or when
-    // many have gathered: an export's entries with one open and one lock of
-    // the run log instead of one each. The file's bytes are those the entries
-    // written one by one would give.
+    // many have gathered: an export's entries with one open and one hold of
+    // the run log instead of one each, and the settings looked at once. The
+    // file's bytes are those the entries written one by one would give.
     void BeginBatch();
     void EndBatch() noexcept;
 
-    // Re-reads the level and the rotation size from Interface.ini.
-    void RefreshSettings(const std::string& folder);
-
-    int Level() const { return m_level; }
+    // The level and rotation size in force, from the last entry's settings.
+    int Level() const { return m_settings.level; }
 
 private:
     bool WriteBatch();
 
-    CLogFile* m_logFile;
+    platform::Lock m_lock;
+    LogSettings m_settings{1, kDefaultRotationSize};
+    LogSettingsCache m_cache;
     std::vector<LogEntry> m_batch;
     int m_batchDepth = 0;
     // The settings were read in this batch, for entries into this folder.
     bool m_batchRefreshed = false;
     std::string m_batchFolder;
-    platform::Lock m_lock;
-    int m_level;
-
-    // The settings file as last read: its path, its stamp taken before the
-    // read, its bytes (as far as they can matter) and the two values they
-    // gave. A refresh whose stamp is settled and unchanged reads nothing; one
-    // that reads the same bytes again skips the parse. Guarded by m_lock.
-    struct ParsedSettings {
-        bool valid = false;
-        std::string path;
-        platform::FileStamp stamp;
-        std::string bytes;
-        int level = 1;
-        int maxSize = 0;
-    };
-    ParsedSettings m_parsed;
 };
 
 // The one logger, created on first use.

@@ -58,7 +58,7 @@ TEST(RunLogTest, LevelSetting) {
         TempFolder folder;
         WriteSettings(folder.Path(), std::string("LoggingLevel=") + value);
         CZkLogFile logger;
-        logger.RefreshSettings(folder.Path());
+        logger.Log(g_moduleName, 9, 1, "", folder.Path());
         EXPECT_EQ(logger.Level(), level) << value;
     }
 }
@@ -69,13 +69,13 @@ TEST(RunLogTest, SettingsFolders) {
     TempFolder common, folder;
     setenv("ZK8_COMMON_APPDATA", common.Path().c_str(), 1);
     CZkLogFile logger;
-    logger.RefreshSettings("");
+    logger.Log(g_moduleName, 9, 1, "", "");
     EXPECT_TRUE(Exists(GetExeFolder() + "/Interface.ini"));
     WriteSettings(common / "ORVANE/Kelmora", "LoggingLevel=3");
-    logger.RefreshSettings(common / "missing");
+    logger.Log(g_moduleName, 9, 1, "", common / "missing");
     EXPECT_EQ(logger.Level(), 3);
     WriteSettings(folder.Path(), "LoggingLevel=2");
-    logger.RefreshSettings(folder.Path());
+    logger.Log(g_moduleName, 9, 1, "", folder.Path());
     EXPECT_EQ(logger.Level(), 2);
     unsetenv("ZK8_COMMON_APPDATA");
 }
