@@ -2,6 +2,7 @@
 // then the encoding named in the XML declaration.
 #include "encoding/Utf8ToUtf16Converter.h"
 
+#include "ResultCode.h"
 #include "encoding/InputBytes.h"
 
 #include <cstdint>
@@ -75,14 +76,14 @@ int CUtf8ToUtf16Converter::DetectEncoding(const char* path, const CInputBytes* b
     m_needsByteOrderMark = 0;
 
     CInputReader input(path, bytes);
-    if (!input.IsOpen()) return -99;
+    if (!input.IsOpen()) return kInputEmpty;
 
     const long size = input.Size();
-    if (size <= 0) return -99;
+    if (size <= 0) return kInputEmpty;
 
     unsigned char head[3];
     const std::size_t headLength = size < 3 ? static_cast<std::size_t>(size) : 3;
-    if (input.Read(head, headLength) != headLength) return -99;
+    if (input.Read(head, headLength) != headLength) return kInputEmpty;
 
     bool markFound = false;
     for (const ByteOrderMark* row = g_byteOrderMarks; row->bytes != nullptr; ++row) {
@@ -101,13 +102,13 @@ int CUtf8ToUtf16Converter::DetectEncoding(const char* path, const CInputBytes* b
 
     // Each chunk is searched on its own as a NUL-terminated string: a NUL
     // byte ends the searched text, and nothing carries over to the next chunk.
-    if (!input.Rewind()) return -94;
+    if (!input.Rewind()) return kReadFailed;
     char chunk[kChunkSize + 1];
     long remaining = size;
     while (remaining > 0) {
         const std::size_t length =
             remaining < static_cast<long>(kChunkSize) ? static_cast<std::size_t>(remaining) : kChunkSize;
-        if (input.Read(chunk, length) != length) return -94;
+        if (input.Read(chunk, length) != length) return kReadFailed;
         chunk[length] = '\0';
         LowerAscii(chunk);
 
@@ -125,9 +126,9 @@ int CUtf8ToUtf16Converter::DetectEncoding(const char* path, const CInputBytes* b
             }
             return 0;
         case Declaration::kUnquoted:
-            return -93;
+            return kEncodingNotQuoted;
         case Declaration::kNoEncoding:
-            if (!markFound) return -98;
+            if (!markFound) return kUnknownEncoding;
             break;
         case Declaration::kNotFound:
             break;

@@ -10,6 +10,7 @@
 #include <new>
 #include <string>
 
+#include "ResultCode.h"
 #include "converter/CallRecord.h"
 #include "encoding/InputBytes.h"
 #include "platform/File.h"
@@ -138,15 +139,15 @@ int CUtf8ToUtf16Converter::ConvertToUtf16(const char* inputPath, char* pathBuffe
     const std::string appData = GetAppDataPath();
 
     const int detected = DetectEncoding(inputPath, bytes);
-    if (detected == -93) return -93;
-    if (m_encoding == kUtf16) return 99;
-    if (detected == -99 || detected == -94 || detected == -98) return detected;
+    if (detected == kEncodingNotQuoted) return kEncodingNotQuoted;
+    if (m_encoding == kUtf16) return kAlreadyUtf16;
+    if (detected == kInputEmpty || detected == kReadFailed || detected == kUnknownEncoding) return detected;
 
     char tempPath[kPathBufferSize];
     const bool firstPathFits = FirstTempPath(appData.c_str(), tempPath, sizeof tempPath);
 
     CInputReader input(inputPath, bytes);
-    if (!input.IsOpen()) return -95;
+    if (!input.IsOpen()) return kTempXmlNotWritten;
     // Temp.xml's bytes are what the caller sees, not how they are written:
     // the chunks go out through a 64 KB buffer, in few writes.
     m_outputBuffer.reset(new char[kOutputBufferSize]);
@@ -174,11 +175,11 @@ int CUtf8ToUtf16Converter::ConvertToUtf16(const char* inputPath, char* pathBuffe
         }
         if (file.Publish(tempPath)) {
             if (pathBuffer != nullptr) std::memcpy(pathBuffer, tempPath, std::strlen(tempPath) + 1);
-            return 0;
+            return kSuccess;
         }
-        if (!input.Rewind()) return -94;
+        if (!input.Rewind()) return kReadFailed;
     }
-    return -95;
+    return kTempXmlNotWritten;
 }
 
 int CUtf8ToUtf16Converter::WriteUtf16(CInputReader& input, std::FILE* output, const char* tempPath) {
@@ -188,7 +189,7 @@ int CUtf8ToUtf16Converter::WriteUtf16(CInputReader& input, std::FILE* output, co
         const int error = errno != 0 ? errno : EIO;
         m_tempXmlProblem = std::string(tempPath) + " could not be written in full (" + std::strerror(error) + ")";
         RunningCall().unwritten.push_back({tempPath, error});
-        return -95;
+        return kTempXmlNotWritten;
     };
 
     if (m_needsByteOrderMark == 1) {
@@ -197,7 +198,7 @@ int CUtf8ToUtf16Converter::WriteUtf16(CInputReader& input, std::FILE* output, co
     }
 
     long remaining = input.Size();
-    if (remaining < 0) return -94;
+    if (remaining < 0) return kReadFailed;
 
     // Buffers live for the whole pass. Only the bytes and units counted for
     // the current chunk are ever read back, so they need no clearing.
@@ -218,7 +219,7 @@ int CUtf8ToUtf16Converter::WriteUtf16(CInputReader& input, std::FILE* output, co
 
         // The text is the carry followed by the chunk.
         std::memcpy(text, carry, carryLength);
-        if (input.Read(text + carryLength, chunk) != chunk) return -94;
+        if (input.Read(text + carryLength, chunk) != chunk) return kReadFailed;
         std::size_t length = carryLength + chunk;
         carryLength = 0;
 

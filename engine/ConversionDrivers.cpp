@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "ResultCode.h"
 #include "converter/InputDocument.h"
 #include "encoding/InputBytes.h"
 #include "encoding/Utf8ToUtf16Converter.h"
@@ -61,7 +62,7 @@ bool Prepare(const CSession& session, const char* inputPath, int missingCode, Pr
     std::string refused;
     if (!ReadInput(inputPath, in.bytes, refused)) {
         Log(session, kOutcome, missingCode, refused.c_str());
-        result = -1;
+        result = kInputNotOpened;
         return false;
     }
     std::strncpy(in.pathBuffer, inputPath, kPathBufferSize - 1);
@@ -71,25 +72,25 @@ bool Prepare(const CSession& session, const char* inputPath, int missingCode, Pr
     result = in.result = in.converter.ConvertToUtf16(inputPath, in.pathBuffer, &in.bytes);
     in.inputAsUtf8 = result == 0 && in.converter.RewriteKeptEveryCharacter();
     switch (result) {
-        case 0: Log(session, kProgress, 32005); return true;
-        case 99: Log(session, kProgress, 32301, "NOONE:Utf 16 file"); return true;
-        case -99: Log(session, kProgress, 32003); return false;
-        case -95:
+        case kSuccess: Log(session, kProgress, 32005); return true;
+        case kAlreadyUtf16: Log(session, kProgress, 32301, "NOONE:Utf 16 file"); return true;
+        case kInputEmpty: Log(session, kProgress, 32003); return false;
+        case kTempXmlNotWritten:
             // A Temp.xml that was there to write but could not be had whole
             // stops the conversion: logged as an outcome, with the reason.
             if (in.converter.TempXmlProblem().empty()) Log(session, kProgress, 32004);
             else Log(session, kOutcome, 32004, in.converter.TempXmlProblem().c_str());
             return false;
-        case -94: Log(session, kProgress, 32007); return false;
-        case -98: Log(session, kOutcome, 32006); return false;
-        case -93: Log(session, kOutcome, 32008); return false;
+        case kReadFailed: Log(session, kProgress, 32007); return false;
+        case kUnknownEncoding: Log(session, kOutcome, 32006); return false;
+        case kEncodingNotQuoted: Log(session, kOutcome, 32008); return false;
         default: return false;
     }
 }
 
 }  // namespace
 
-int RunZK8ToCust(CSession& session, const char* inputPath, const char* outputPath, std::uint8_t option) {
+int RunZK8ToCust(CSession& session, const char* inputPath, const char* outputPath, bool createNil) {
     PreparedInput in;
     int result = 0;
     if (!Prepare(session, inputPath, 32000, in, result)) return result;
@@ -99,7 +100,7 @@ int RunZK8ToCust(CSession& session, const char* inputPath, const char* outputPat
     // Where Temp.xml holds just the input's characters, the input read as
     // UTF-8 is the same document, at half the bytes and without decoding.
     if (in.inputAsUtf8) {
-        CXmlTlvConverter(session).ConvertZK8ToCust(inputPath, outputPath, option != 0, pugi::encoding_utf8,
+        CXmlTlvConverter(session).ConvertZK8ToCust(inputPath, outputPath, createNil, pugi::encoding_utf8,
                                                    &in.bytes);
     } else if (in.result == 0) {
         // Temp.xml as this call wrote it, read back through the file it
@@ -110,15 +111,15 @@ int RunZK8ToCust(CSession& session, const char* inputPath, const char* outputPat
         in.converter.TakeTempXml(tempXml);
         pugi::xml_document input;
         LoadInput(input, nullptr, pugi::encoding_auto, &tempXml);
-        CXmlTlvConverter(session).ConvertLoadedZK8ToCust(input, outputPath, option != 0);
+        CXmlTlvConverter(session).ConvertLoadedZK8ToCust(input, outputPath, createNil);
     } else {
-        CXmlTlvConverter(session).ConvertZK8ToCust(inputPath, outputPath, option != 0, pugi::encoding_auto,
+        CXmlTlvConverter(session).ConvertZK8ToCust(inputPath, outputPath, createNil, pugi::encoding_auto,
                                                    &in.bytes);
     }
     return 0;
 }
 
-int RunCustToZK8(CSession& session, const char* inputPath, const char* outputPath, std::uint8_t option) {
+int RunCustToZK8(CSession& session, const char* inputPath, const char* outputPath, bool attributesOn) {
     PreparedInput in;
     int result = 0;
     if (!Prepare(session, inputPath, 220001, in, result)) return result;
@@ -126,7 +127,7 @@ int RunCustToZK8(CSession& session, const char* inputPath, const char* outputPat
     // This direction's engine reads the caller's file even after a rewrite.
     CXmlTlvConverter(session).ConvertCustToZK8(inputPath, outputPath, &in.bytes);
 
-    if (option == 1) {
+    if (attributesOn) {
         LogAfterFiles(session, 32013);
         LogAfterFiles(session, 32011);
     } else {

@@ -2,9 +2,11 @@
 // run-log entries, then the conversion engine.
 #pragma once
 
-#include <cstdint>
-
 #include "engine/Session.h"
 
-int RunZK8ToCust(CSession& session, const char* inputPath, const char* outputPath, std::uint8_t option);
-int RunCustToZK8(CSession& session, const char* inputPath, const char* outputPath, std::uint8_t option);
+// Device XML to customer XML; `createNil` marks empty fields nil.
+int RunZK8ToCust(CSession& session, const char* inputPath, const char* outputPath, bool createNil);
+// Customer XML to device XML; `attributesOn` says which of the option
+// entries the run log gets after the conversion (the length and nil
+// attributes switched on or off).
+int RunCustToZK8(CSession& session, const char* inputPath, const char* outputPath, bool attributesOn);

@@ -34,7 +34,7 @@ int FailCall(const CSession& session, const char* subject) noexcept {
     } catch (...) {
         // Not even the entry fits: the result code is all the host gets.
     }
-    return kResultOutOfMemory;
+    return kOutOfMemory;
 }
 
 // Runs one call on the session; `subject` names it in a memory error.
@@ -64,7 +64,7 @@ Result Convert(const Request& request) noexcept {
     const bool folderGiven = request.folder == Folder::HostModule || Given(request.workingDirectory);
     const bool iniGiven = request.folder != Folder::Settings || Given(request.ini);
     if (!Given(request.input) || !Given(request.output) || !folderGiven || !iniGiven) {
-        return Result{kResultNullArgument, {}};
+        return Result{kNullArgument, {}};
     }
     return Guarded(request.input, [&](CSession& session) {
         const bool toDevice = request.direction == Direction::ToDevice;
@@ -75,13 +75,13 @@ Result Convert(const Request& request) noexcept {
                 return RunWithSettings(session, toDevice, request.input, request.output, request.workingDirectory,
                                        request.ini);
         }
-        return toDevice ? RunCustToZK8(session, request.input, request.output, 1)
-                        : RunZK8ToCust(session, request.input, request.output, 1);
+        return toDevice ? RunCustToZK8(session, request.input, request.output, true)
+                        : RunZK8ToCust(session, request.input, request.output, true);
     });
 }
 
 Result WriteTagList(const char* path, bool whole) noexcept {
-    if (!Given(path)) return Result{kResultNullArgument, {}};
+    if (!Given(path)) return Result{kNullArgument, {}};
     return Guarded(path, [&](CSession& session) {
         CXmlTlvConverter converter(session);
         if (whole) converter.Dictionary();

@@ -7,10 +7,10 @@
 //   one after the other.
 // - Nothing escapes: a call that runs out of memory (the library's own
 //   allocations or pugixml's, see CAllocationWatch) returns
-//   kResultOutOfMemory, gives back what it had built, and leaves run-log
+//   kOutOfMemory, gives back what it had built, and leaves run-log
 //   entry 13017 ("Memory error") if the logger can still write one.
 // - A null pointer where a path is expected is refused with
-//   kResultNullArgument before anything is read, written or remembered.
+//   kNullArgument before anything is read, written or remembered.
 #pragma once
 
 #include <string>
@@ -18,13 +18,11 @@
 
 #include <pugixml.hpp>
 
+#include "ResultCode.h"
 #include "converter/CallRecord.h"
 #include "converter/ConversionObserver.h"
 
 namespace engine {
-
-constexpr int kResultOutOfMemory = -96;
-constexpr int kResultNullArgument = -97;
 
 enum class Direction { ToCustomer, ToDevice };
 

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "ResultCode.h"
 #include "engine/ConversionDrivers.h"
 #include "engine/WorkingDirectory.h"
 #include "platform/File.h"
@@ -67,12 +68,12 @@ int RunWithSettings(CSession& session, bool toDevice, const char* inputPath, con
     TemporaryCopy copy{tempPath};
     if (useSavedCopy) {
         const int restored = RestoreBackupToTemp(tempPath, backupPath, session.workingDirectory);
-        if (restored == -92) {
+        if (restored == kTemporaryIniNotCreated) {
             LogProgress(session, 13304);
-            return -92;
+            return kTemporaryIniNotCreated;
         }
-        if (restored == -91 || restored == -90) {
-            if (restored == -91) LogProgress(session, 13303);
+        if (restored == kSavedIniMissing || restored == kIniNotRestored) {
+            if (restored == kSavedIniMissing) LogProgress(session, 13303);
             else LogProgress(session, 13305, "Restoration from Bkp to Tmp failed");
             return restored;
         }
@@ -97,16 +98,16 @@ int RunWithSettings(CSession& session, bool toDevice, const char* inputPath, con
             const int nilAttribute = ReadSwitch(session, *ini, "bCreateNilAttribute", 1);
             session.defaultNamespace = ini->GetInt(kSection, "bEnableDefaultNamespace", 0) != 0;
             ini.reset();
-            result = RunCustToZK8(session, inputPath, outputPath, static_cast<std::uint8_t>(nilAttribute));
+            result = RunCustToZK8(session, inputPath, outputPath, nilAttribute == 1);
         } else {
             const int nilAttribute = ini->GetInt(kSection, "bCreateNilAttribute", 1);
             session.defaultNamespace = ini->GetInt(kSection, "bEnableDefaultNamespace", 0) != 0;
             ini.reset();
-            result = RunZK8ToCust(session, inputPath, outputPath, nilAttribute == 0 ? 0 : 1);
+            result = RunZK8ToCust(session, inputPath, outputPath, nilAttribute != 0);
         }
     } else {
-        result = toDevice ? RunCustToZK8(session, inputPath, outputPath, 1)
-                          : RunZK8ToCust(session, inputPath, outputPath, 1);
+        result = toDevice ? RunCustToZK8(session, inputPath, outputPath, true)
+                          : RunZK8ToCust(session, inputPath, outputPath, true);
     }
 
     return result;

@@ -20,7 +20,7 @@ int CXmlTlvConverter::WriteTagList(const char* path) const {
     return 0;
 }
 
-int CXmlTlvConverter::ConvertCustToZK8(const char* inputPath, const char* outputPath, CInputBytes* bytes) {
+void CXmlTlvConverter::ConvertCustToZK8(const char* inputPath, const char* outputPath, CInputBytes* bytes) {
     pugi::xml_document input;
     LoadInput(input, inputPath, pugi::encoding_auto, bytes);
     const CDictionary& dictionary = Dictionary();
@@ -31,17 +31,16 @@ int CXmlTlvConverter::ConvertCustToZK8(const char* inputPath, const char* output
     }
     output.Finish();
     output.Keep();
-    return 0;
 }
 
-int CXmlTlvConverter::ConvertZK8ToCust(const char* inputPath, const char* outputPath, bool createNil,
+void CXmlTlvConverter::ConvertZK8ToCust(const char* inputPath, const char* outputPath, bool createNil,
                                        pugi::xml_encoding inputEncoding, CInputBytes* bytes) {
     pugi::xml_document input;
     LoadInput(input, inputPath, inputEncoding, bytes);
-    return ConvertLoadedZK8ToCust(input, outputPath, createNil);
+    ConvertLoadedZK8ToCust(input, outputPath, createNil);
 }
 
-int CXmlTlvConverter::ConvertLoadedZK8ToCust(const pugi::xml_document& input, const char* outputPath,
+void CXmlTlvConverter::ConvertLoadedZK8ToCust(const pugi::xml_document& input, const char* outputPath,
                                              bool createNil) {
     const CDictionary& dictionary = Dictionary();
     CStreamedOutput output(outputPath);
@@ -55,5 +54,4 @@ int CXmlTlvConverter::ConvertLoadedZK8ToCust(const pugi::xml_document& input, co
     output.Finish();
     CStatusFile::Write(outputPath, status);
     output.Keep();
-    return 0;
 }

@@ -19,13 +19,13 @@ public:
 
     // Customer XML to device XML. The input is parsed from its bytes where
     // the caller holds them (LoadInput), else read from the file.
-    int ConvertCustToZK8(const char* inputPath, const char* outputPath, CInputBytes* bytes = nullptr);
+    void ConvertCustToZK8(const char* inputPath, const char* outputPath, CInputBytes* bytes = nullptr);
     // Device XML to customer XML and its status file. The input's encoding
     // is found from its bytes unless the caller knows it.
-    int ConvertZK8ToCust(const char* inputPath, const char* outputPath, bool createNil,
-                         pugi::xml_encoding inputEncoding = pugi::encoding_auto, CInputBytes* bytes = nullptr);
+    void ConvertZK8ToCust(const char* inputPath, const char* outputPath, bool createNil,
+                          pugi::xml_encoding inputEncoding = pugi::encoding_auto, CInputBytes* bytes = nullptr);
     // The same for an input the caller has loaded (LoadInput).
-    int ConvertLoadedZK8ToCust(const pugi::xml_document& input, const char* outputPath, bool createNil);
+    void ConvertLoadedZK8ToCust(const pugi::xml_document& input, const char* outputPath, bool createNil);
 
     // The tag list export: the dictionary as the last conversion used it,
     // empty before the first. 0 written, -1 the file could not be opened.

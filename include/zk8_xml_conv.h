@@ -12,8 +12,7 @@
  *   -93  the XML declaration names UTF-8 or UTF-16 without quotes
  *   -94  a read of the input failed
  *   -95  Temp.xml could not be written in full (a full disk), or the input or
- *        Temp.xml could not be opened, during the UTF-8 rewrite; another
- *        program holding Temp.xml is waited for 30 s at most
+ *        Temp.xml could not be opened, during the UTF-8 rewrite
  *   -96  out of memory: the call could not be completed; no output or status
  *        file was written as if it were whole, run-log entry 13017 ("Memory
  *        error") names the input, and the next call works as usual
@@ -32,12 +31,27 @@
  * switch that one call sets are never seen by another call in the middle of
  * its run.
  * Programs: several programs may convert at the same time on one machine.
- * Temp.xml is rewritten and read back by one conversion at a time, and the
- * run log takes whole entries and one rotation at a time; the locks are
- * released by the system when a program ends, however it ends.
+ * Each conversion reads back its own Temp.xml; the run log takes whole
+ * entries and one rotation at a time, and an output one writer at a time;
+ * the locks are released by the system when a program ends, however it
+ * ends, and another program is waited for 30 s at most.
  */
 #ifndef ZK8_XML_CONV_H
 #define ZK8_XML_CONV_H
+
+/* The results, as listed above. */
+#define ZK8_SUCCESS 0
+#define ZK8_INPUT_NOT_OPENED (-1)
+#define ZK8_INI_NOT_RESTORED (-90)
+#define ZK8_SAVED_INI_MISSING (-91)
+#define ZK8_TEMPORARY_INI_NOT_CREATED (-92)
+#define ZK8_ENCODING_NOT_QUOTED (-93)
+#define ZK8_READ_FAILED (-94)
+#define ZK8_TEMP_XML_NOT_WRITTEN (-95)
+#define ZK8_OUT_OF_MEMORY (-96)
+#define ZK8_NULL_ARGUMENT (-97)
+#define ZK8_UNKNOWN_ENCODING (-98)
+#define ZK8_INPUT_EMPTY (-99)
 
 #if defined(_WIN32)
 #define ZK8_API __stdcall

@@ -32,15 +32,6 @@ bool GetCurrentDirectoryPath(char* out, std::size_t size);
 // True when the system reports attributes for the path (files and folders).
 bool PathExists(const char* path);
 
-// fopen as Windows has it: a folder does not open, in any mode.
-std::FILE* OpenFile(const char* path, const char* mode);
-
-// OpenFile with the stream's buffer given by the caller (none: unbuffered),
-// so that no read or write of the stream needs memory of its own. Throws
-// std::bad_alloc when the system had no memory to open the file: running
-// out of memory is never taken for a file that is missing.
-std::FILE* OpenStream(const char* path, const char* mode, char* buffer = nullptr, std::size_t size = 0);
-
 // Cuts an open file to `size` bytes (never makes it longer).
 bool TruncateFile(std::FILE* file, std::uint64_t size);
 // Positioning in an open file beyond 2 GiB.

@@ -92,17 +92,6 @@ bool SeekFile(std::FILE* file, std::uint64_t offset) {
     return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
 }
 
-std::FILE* OpenFile(const char* path, const char* mode) {
-    std::FILE* file = std::fopen(path, mode);
-    struct stat st;
-    if (file != nullptr && fstat(fileno(file), &st) == 0 && S_ISDIR(st.st_mode)) {
-        std::fclose(file);
-        errno = EISDIR;
-        return nullptr;
-    }
-    return file;
-}
-
 bool TruncateFile(std::FILE* file, std::uint64_t size) {
     struct stat st;
     if (std::fflush(file) != 0 || fstat(fileno(file), &st) != 0) return false;

@@ -72,8 +72,6 @@ bool GetCurrentDirectoryPath(char* out, std::size_t size) {
     return true;
 }
 
-std::FILE* OpenFile(const char* path, const char* mode) { return std::fopen(path, mode); }
-
 bool TruncateFile(std::FILE* file, std::uint64_t size) {
     if (std::fflush(file) != 0) return false;
     const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "ResultCode.h"
 #include "platform/File.h"
 #include "platform/Platform.h"
 #include "settings/Folders.h"
@@ -70,8 +71,8 @@ void MakeBackupIniPath(const char* iniPath, char* backupPathOut, const char* fol
 int RestoreBackupToTemp(char* tempPathOut, const char* backupPath, const char* folder) {
     tempPathOut[0] = '\0';
     if (folder != nullptr) platform::CreateUniqueTempFile(folder, tempPathOut, kPathBufferSize);
-    if (tempPathOut[0] == '\0' || !FileExists(tempPathOut)) return -92;
-    if (backupPath == nullptr || !FileExists(backupPath)) return -91;
+    if (tempPathOut[0] == '\0' || !FileExists(tempPathOut)) return kTemporaryIniNotCreated;
+    if (backupPath == nullptr || !FileExists(backupPath)) return kSavedIniMissing;
 
     // Copied through no link, into the file just made and nothing else; the
     // copy of a read-only backup can still be deleted by the caller.

@@ -5,36 +5,38 @@
 #include <fstream>
 #include <iterator>
 
+#include "ResultCode.h"
+
 const char* ResultMeaning(int result) {
     switch (result) {
-        case -1: return "input file cannot be opened";
-        case -90: return "the saved ini file could not be copied to a temporary file";
-        case -91: return "the saved ini file does not exist";
-        case -92: return "no temporary copy of the saved ini file could be created";
-        case -93: return "the XML declaration names UTF-8 or UTF-16 without quotes";
-        case -94: return "reading the input failed";
-        case -95: return "Temp.xml could not be written or the input opened for the UTF-8 rewrite";
-        case -96: return "out of memory: the file is too large for the memory available";
-        case -97: return "a path was missing";
-        case -98: return "input is neither marked nor declared as UTF-8 or UTF-16";
-        case -99: return "input is empty or cannot be read";
+        case kInputNotOpened: return "input file cannot be opened";
+        case kIniNotRestored: return "the saved ini file could not be copied to a temporary file";
+        case kSavedIniMissing: return "the saved ini file does not exist";
+        case kTemporaryIniNotCreated: return "no temporary copy of the saved ini file could be created";
+        case kEncodingNotQuoted: return "the XML declaration names UTF-8 or UTF-16 without quotes";
+        case kReadFailed: return "reading the input failed";
+        case kTempXmlNotWritten: return "Temp.xml could not be written or the input opened for the UTF-8 rewrite";
+        case kOutOfMemory: return "out of memory: the file is too large for the memory available";
+        case kNullArgument: return "a path was missing";
+        case kUnknownEncoding: return "input is neither marked nor declared as UTF-8 or UTF-16";
+        case kInputEmpty: return "input is empty or cannot be read";
         default: return "conversion failed";
     }
 }
 
 const char* ResultRemedy(int result) {
     switch (result) {
-        case -1: return "check the path and that the file can be read";
-        case -90:
-        case -92: return "check that the working directory can be written";
-        case -91: return "check the SavedData folder of the working directory";
-        case -93: return "quote the encoding, as in encoding=\"UTF-8\"";
-        case -94: return "check the file and its disk";
-        case -95: return "check that the application-data folder (ZK8_COMMON_APPDATA) can be written and has room, "
+        case kInputNotOpened: return "check the path and that the file can be read";
+        case kIniNotRestored:
+        case kTemporaryIniNotCreated: return "check that the working directory can be written";
+        case kSavedIniMissing: return "check the SavedData folder of the working directory";
+        case kEncodingNotQuoted: return "quote the encoding, as in encoding=\"UTF-8\"";
+        case kReadFailed: return "check the file and its disk";
+        case kTempXmlNotWritten: return "check that the application-data folder (ZK8_COMMON_APPDATA) can be written and has room, "
                          "and the run log";
-        case -96: return "split the file or free memory";
-        case -98: return "save it as UTF-16, or as UTF-8 starting with <?xml version=\"1.0\" encoding=\"UTF-8\"?>";
-        case -99: return "check that the file holds XML";
+        case kOutOfMemory: return "split the file or free memory";
+        case kUnknownEncoding: return "save it as UTF-16, or as UTF-8 starting with <?xml version=\"1.0\" encoding=\"UTF-8\"?>";
+        case kInputEmpty: return "check that the file holds XML";
         default: return "see the run log in the working directory";
     }
 }
@@ -182,7 +184,7 @@ std::string EncodingRemedy(const std::string& path) {
 }  // namespace
 
 std::string InputRemedy(int result, const std::string& inputPath) {
-    if (result == -98) {
+    if (result == kUnknownEncoding) {
         std::string remedy = EncodingRemedy(inputPath);
         if (!remedy.empty()) return remedy;
     }
