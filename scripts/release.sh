@@ -9,7 +9,7 @@
 #   ZK8_XML_Conv-VERSION-sdk-win64.zip      the same for 64-bit Windows
 #   Zk8.XmlConv.VERSION.nupkg               C# binding with the Windows DLLs and
 #                                           the self-contained Linux library
-#   zk8_xml_conv-VERSION-py3-none-manylinux_2_X_x86_64.whl
+#   zk8_xml_conv-VERSION-py3-none-manylinux_2_X_x86_64[.OLDER_NAME].whl
 #   zk8_xml_conv-VERSION-py3-none-win32.whl
 #   zk8_xml_conv-VERSION-py3-none-win_amd64.whl
 #                                           the Python module with its library
@@ -17,10 +17,11 @@
 #   SHA256SUMS                              sha256sum -c SHA256SUMS checks them
 #
 # The Debian packages and the Linux wheel are those scripts/package-test.sh
-# builds and tests (build-package/, Release); the DLLs and kits come from
-# scripts/windows-build.sh (the DLL targets alone); the NuGet package and the
-# Windows wheels are packed from them and checked as the Windows tests check
-# theirs. The tarball holds the commit, not uncommitted changes.
+# builds and tests (build-package/, Release; the wheel's library is built in
+# a Debian 11 root, build-portable/, and the NuGet package carries the same
+# file); the DLLs and kits come from scripts/windows-build.sh (the DLL
+# targets alone); the NuGet package and the Windows wheels are packed from
+# them and checked as the Windows tests check theirs. The tarball holds the commit, not uncommitted changes.
 # Usage: scripts/release.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -39,8 +40,12 @@ cp build-win32/ZK8_XML_Conv-sdk-win32.zip "dist/ZK8_XML_Conv-$version-sdk-win32.
 cp build-win64/ZK8_XML_Conv-sdk-win64.zip "dist/ZK8_XML_Conv-$version-sdk-win64.zip"
 
 # The NuGet package, checked with the C# example built against its assembly.
-nupkg=$(scripts/nuget-package.sh build-win32 build-win64 build-package)
+# Its Linux library is the one of the Linux wheel, built in the Debian 11 root.
+nupkg=$(scripts/nuget-package.sh build-win32 build-win64 build-package "$(scripts/portable-build.sh)")
 mv "$nupkg" dist/
+cmp <(unzip -p "dist/Zk8.XmlConv.$version.nupkg" runtimes/linux-x64/native/libZK8_XML_Conv.so) \
+    <(unzip -p dist/zk8_xml_conv-"$version"-py3-none-manylinux_*.whl zk8_xml_conv/libZK8_XML_Conv.so) ||
+  { echo "release: the NuGet package's Linux library is not the Linux wheel's" >&2; exit 1; }
 check=build-package/release-check
 rm -rf "$check"
 mkdir -p "$check"
