@@ -10,7 +10,8 @@
 #                                                   release's, scripts/portable-build.sh), else
 #                                                   LINUX_BUILD's portable/ built here
 #
-# The package is packed by Debian's nuget from bindings/csharp/Zk8.XmlConv.nuspec;
+# The package is packed by Debian's nuget from bindings/csharp/Zk8.XmlConv.nuspec,
+# then given fixed times and its members' order (scripts/reproducible-zip.py);
 # tests/windows/check-nuget.sh checks it.
 # Usage: scripts/nuget-package.sh WIN32_BUILD WIN64_BUILD LINUX_BUILD [LINUX_LIBRARY]
 #   (prints the package's path)
@@ -37,4 +38,5 @@ strip --strip-unneeded -o "$stage/linux-x64/libZK8_XML_Conv.so" "$portable"
 (cd "$stage" && nuget pack Zk8.XmlConv.nuspec -Properties "version=$version" -OutputDirectory "$linux" \
   -NonInteractive -Verbosity quiet >&2)
 rm -rf "$stage"
+scripts/reproducible-zip.py "$linux/Zk8.XmlConv.$version.nupkg"
 echo "$linux/Zk8.XmlConv.$version.nupkg"

@@ -21,10 +21,39 @@
 # a Debian 11 root, build-portable/, and the NuGet package carries the same
 # file); the DLLs and kits come from scripts/windows-build.sh (the DLL
 # targets alone); the NuGet package and the Windows wheels are packed from
-# them and checked as the Windows tests check theirs. The tarball holds the commit, not uncommitted changes.
-# Usage: scripts/release.sh
+# them and checked as the Windows tests check theirs. The tarball holds the
+# commit, not uncommitted changes.
+#
+# The same commit gives the same bytes: every time stamp in the packages is
+# the commit's (SOURCE_DATE_EPOCH; cpack's .debs, the wheels, and the zips
+# through scripts/reproducible-zip.py, members in order), the DLLs carry no
+# link time, and modes do not follow the caller's umask. With --check the
+# release is made twice, the second time from fresh build folders
+# (build-package/, build-portable/build/, build-win32/, build-win64/; the
+# Debian 11 root and pugixml's source are kept), and the two SHA256SUMS must
+# be the same.
+# Usage: scripts/release.sh [--check]
 set -euo pipefail
 cd "$(dirname "$0")/.."
+if [ "${1:-}" = --check ]; then
+  first=$(mktemp)
+  trap 'rm -f "$first"' EXIT
+  scripts/release.sh
+  cp dist/SHA256SUMS "$first"
+  rm -rf build-package build-portable/build build-win32 build-win64
+  scripts/release.sh
+  if cmp -s "$first" dist/SHA256SUMS; then
+    echo "release --check: two releases of $(git rev-parse --short HEAD), the second from fresh builds, gave the same SHA256SUMS"
+  else
+    echo "release --check: the two releases differ:" >&2
+    diff "$first" dist/SHA256SUMS >&2
+    exit 1
+  fi
+  exit 0
+fi
+umask 022
+export SOURCE_DATE_EPOCH
+SOURCE_DATE_EPOCH=$(git log -1 --format=%ct)
 scripts/install-deps.sh mono-mcs mono-runtime nuget unzip file binutils
 
 scripts/package-test.sh
