@@ -11,4 +11,5 @@ foreach(line IN LISTS lines)
   endif()
 endforeach()
 file(WRITE ${OUTPUT}.tmp "// Generated from dictionary/tag_table.txt; edit that file instead.\n${rows}")
-file(COPY_FILE ${OUTPUT}.tmp ${OUTPUT} ONLY_IF_DIFFERENT)
+# Rewritten only when it changes, so that nothing is compiled again for nothing.
+configure_file(${OUTPUT}.tmp ${OUTPUT} COPYONLY)

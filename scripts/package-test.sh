@@ -17,14 +17,16 @@
 # must equal that of the packaged zk8conv byte for byte, and read as UTF-8,
 # examples/results/customer_catalogue_device.txt.
 #
-# Then the self-contained library (build-package/portable/, pugixml and the
-# C++ runtime linked in) and the Linux wheel that carries it
+# Then the self-contained library (pugixml and the C++ runtime linked in),
+# built in a Debian 11 root (scripts/portable-build.sh: build-portable/, the
+# root kept between runs), and the Linux wheel that carries it
 # (build-package/wheels/, scripts/python-wheel.sh), checked by
 # tests/packages/check-wheel.sh: its tag against the glibc versions the
-# library needs, the library's dependencies (glibc alone), and, with
-# libpugixml1v5 hidden, pip install --no-index into a virtual environment of
-# a Python that is not Debian's and every shipped example converted through
-# it byte for byte.
+# library needs, the library's dependencies (glibc alone), and pip install
+# --no-index into a virtual environment of a Python that is not Debian's on
+# this machine with libpugixml1v5 hidden, and of the Debian 11 root's own
+# Python 3.9 inside it, every shipped example converted through each byte
+# for byte.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source_dir=$PWD
@@ -141,11 +143,11 @@ done
 
 # The wheel, built from the self-contained library; the packaged library,
 # which needs libpugixml1v5, must fail to load while that is hidden.
-cmake --build build-package --target ZK8_XML_Conv_portable -j"$(nproc)" >/dev/null
+portable=$(scripts/portable-build.sh)
 rm -rf build-package/wheels
-wheel=$(scripts/python-wheel.sh build-package/portable/libZK8_XML_Conv.so build-package/wheels)
+wheel=$(scripts/python-wheel.sh "$portable" build-package/wheels)
 bash tests/packages/check-wheel.sh "$wheel" "$version" examples "$libdir/libZK8_XML_Conv.so.$version" \
-  "$scratch/wheel" || fail "the Linux wheel $wheel"
+  "$scratch/wheel" build-portable/root || fail "the Linux wheel $wheel"
 
 if [ "$failures" -gt 0 ]; then
   echo "package test: $failures failures" >&2

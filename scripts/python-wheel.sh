@@ -5,7 +5,10 @@
 #
 #   libZK8_XML_Conv.so (x86-64)   manylinux_2_X_x86_64, X the newest GLIBC_
 #                                 symbol version the library uses (it must be
-#                                 the self-contained build, portable/)
+#                                 the self-contained build, portable/), with
+#                                 the older name of the same tag where there is
+#                                 one (2.17: manylinux2014), which pip before
+#                                 20.3 knows alone (Ubuntu 20.04's)
 #   ZK8_XML_Conv.dll (32-bit)     win32
 #   ZK8_XML_Conv.dll (64-bit)     win_amd64
 #
@@ -29,6 +32,11 @@ case $(file -b "$library") in
     glibc=$(objdump -T "$library" | grep -o 'GLIBC_[0-9.]*' | sort -V | tail -n 1)
     [[ $glibc =~ ^GLIBC_([0-9]+)\.([0-9]+) ]] || { echo "$library uses no GLIBC_ symbol version" >&2; exit 1; }
     platform=manylinux_${BASH_REMATCH[1]}_${BASH_REMATCH[2]}_x86_64
+    case ${BASH_REMATCH[1]}.${BASH_REMATCH[2]} in
+      2.5) platform+=.manylinux1_x86_64 ;;
+      2.12) platform+=.manylinux2010_x86_64 ;;
+      2.17) platform+=.manylinux2014_x86_64 ;;
+    esac
     strip --strip-unneeded -o "$stage/zk8_xml_conv/libZK8_XML_Conv.so" "$library" ;;
   "PE32 executable (DLL)"*"Intel 80386"*)
     platform=win32
@@ -39,10 +47,13 @@ case $(file -b "$library") in
   *) echo "$library: not a library a wheel is made for ($(file -b "$library"))" >&2; exit 1 ;;
 esac
 
-# The archive's times are those of the last commit, so that the same tree
-# gives the same bytes.
+# The archive's times are those of the last commit (or SOURCE_DATE_EPOCH,
+# as the release sets it), its modes fixed, so that the same tree gives the
+# same bytes whatever the umask.
 export SOURCE_DATE_EPOCH
-SOURCE_DATE_EPOCH=$(git log -1 --format=%ct 2>/dev/null || date +%s)
+SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/null || date +%s)}
+chmod 644 "$stage"/*.* "$stage"/zk8_xml_conv/*.py
+chmod 755 "$stage"/zk8_xml_conv/*ZK8_XML_Conv.*
 (cd "$stage" && /usr/bin/python3 setup.py -q bdist_wheel --plat-name "$platform" --dist-dir "$stage/dist" \
   >/dev/null 2>"$stage/log") || { cat "$stage/log" >&2; exit 1; }
 wheel=$(find "$stage/dist" -name '*.whl' -print -quit)

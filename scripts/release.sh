@@ -9,7 +9,7 @@
 #   ZK8_XML_Conv-VERSION-sdk-win64.zip      the same for 64-bit Windows
 #   Zk8.XmlConv.VERSION.nupkg               C# binding with the Windows DLLs and
 #                                           the self-contained Linux library
-#   zk8_xml_conv-VERSION-py3-none-manylinux_2_X_x86_64.whl
+#   zk8_xml_conv-VERSION-py3-none-manylinux_2_X_x86_64[.OLDER_NAME].whl
 #   zk8_xml_conv-VERSION-py3-none-win32.whl
 #   zk8_xml_conv-VERSION-py3-none-win_amd64.whl
 #                                           the Python module with its library
@@ -17,13 +17,43 @@
 #   SHA256SUMS                              sha256sum -c SHA256SUMS checks them
 #
 # The Debian packages and the Linux wheel are those scripts/package-test.sh
-# builds and tests (build-package/, Release); the DLLs and kits come from
-# scripts/windows-build.sh (the DLL targets alone); the NuGet package and the
-# Windows wheels are packed from them and checked as the Windows tests check
-# theirs. The tarball holds the commit, not uncommitted changes.
-# Usage: scripts/release.sh
+# builds and tests (build-package/, Release; the wheel's library is built in
+# a Debian 11 root, build-portable/, and the NuGet package carries the same
+# file); the DLLs and kits come from scripts/windows-build.sh (the DLL
+# targets alone); the NuGet package and the Windows wheels are packed from
+# them and checked as the Windows tests check theirs. The tarball holds the
+# commit, not uncommitted changes.
+#
+# The same commit gives the same bytes: every time stamp in the packages is
+# the commit's (SOURCE_DATE_EPOCH; cpack's .debs, the wheels, and the zips
+# through scripts/reproducible-zip.py, members in order), the DLLs carry no
+# link time, and modes do not follow the caller's umask. With --check the
+# release is made twice, the second time from fresh build folders
+# (build-package/, build-portable/build/, build-win32/, build-win64/; the
+# Debian 11 root and pugixml's source are kept), and the two SHA256SUMS must
+# be the same.
+# Usage: scripts/release.sh [--check]
 set -euo pipefail
 cd "$(dirname "$0")/.."
+if [ "${1:-}" = --check ]; then
+  first=$(mktemp)
+  trap 'rm -f "$first"' EXIT
+  scripts/release.sh
+  cp dist/SHA256SUMS "$first"
+  rm -rf build-package build-portable/build build-win32 build-win64
+  scripts/release.sh
+  if cmp -s "$first" dist/SHA256SUMS; then
+    echo "release --check: two releases of $(git rev-parse --short HEAD), the second from fresh builds, gave the same SHA256SUMS"
+  else
+    echo "release --check: the two releases differ:" >&2
+    diff "$first" dist/SHA256SUMS >&2
+    exit 1
+  fi
+  exit 0
+fi
+umask 022
+export SOURCE_DATE_EPOCH
+SOURCE_DATE_EPOCH=$(git log -1 --format=%ct)
 scripts/install-deps.sh mono-mcs mono-runtime nuget unzip file binutils
 
 scripts/package-test.sh
@@ -39,8 +69,12 @@ cp build-win32/ZK8_XML_Conv-sdk-win32.zip "dist/ZK8_XML_Conv-$version-sdk-win32.
 cp build-win64/ZK8_XML_Conv-sdk-win64.zip "dist/ZK8_XML_Conv-$version-sdk-win64.zip"
 
 # The NuGet package, checked with the C# example built against its assembly.
-nupkg=$(scripts/nuget-package.sh build-win32 build-win64 build-package)
+# Its Linux library is the one of the Linux wheel, built in the Debian 11 root.
+nupkg=$(scripts/nuget-package.sh build-win32 build-win64 build-package "$(scripts/portable-build.sh)")
 mv "$nupkg" dist/
+cmp <(unzip -p "dist/Zk8.XmlConv.$version.nupkg" runtimes/linux-x64/native/libZK8_XML_Conv.so) \
+    <(unzip -p dist/zk8_xml_conv-"$version"-py3-none-manylinux_*.whl zk8_xml_conv/libZK8_XML_Conv.so) ||
+  { echo "release: the NuGet package's Linux library is not the Linux wheel's" >&2; exit 1; }
 check=build-package/release-check
 rm -rf "$check"
 mkdir -p "$check"

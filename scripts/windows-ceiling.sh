@@ -15,7 +15,7 @@ trap 'rm -f "$scratch"/*.xml "$scratch"/expected-*' EXIT
 
 i686-w64-mingw32-gcc -O2 -static -o "$scratch/ceiling-host.exe" bench/windows/CeilingHost.c
 export WINEPREFIX=$root/build-wine/prefix-i386 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-wine=(bash tests/windows/wine-i386.sh "$root/build-wine/i386-root" "$root:$scratch" wine)
+wine=(bash scripts/in-root.sh "$root/build-wine/i386-root" "$root:$scratch" wine)
 zpath() { echo "Z:${1//\//\\}"; }
 
 # Small inputs whose conversion must still be right after a failure.

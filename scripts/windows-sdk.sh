@@ -13,7 +13,8 @@
 # The import libraries are made from the DLL's module-definition file. On
 # i686 a caller's compiler refers to the __stdcall functions as _Name@N while
 # the DLL exports plain Name: the libraries define the decorated symbols and
-# import the undecorated names. tests/windows/check-sdk.sh tests the kit.
+# import the undecorated names. The zip has fixed times and its members in
+# order (scripts/reproducible-zip.py). tests/windows/check-sdk.sh tests the kit.
 # Usage: scripts/windows-sdk.sh BUILD_FOLDER i686|x86_64
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -44,7 +45,10 @@ awk '/^(LIBRARY|EXPORTS)/ { print; next }
        decoration = ""; ordinal = $2
        if ($2 == "=") { ordinal = $4; if (match($3, /@[0-9]+$/)) decoration = substr($3, RSTART) }
        print "    " $1 decoration " " ordinal }' "exports/ZK8_XML_Conv.$arch.def" >"$stage/imports.def"
-"$arch-w64-mingw32-dlltool" -d "$stage/imports.def" -l "$stage/$kit/lib/libZK8_XML_Conv.dll.a" "${kill_at[@]}"
+# dlltool names the archive's members after its temporary files: a fixed
+# prefix, so that they do not carry the build folder's path.
+(cd "$stage" && "$arch-w64-mingw32-dlltool" -d imports.def -l "$kit/lib/libZK8_XML_Conv.dll.a" \
+  --temp-prefix ZK8_XML_Conv "${kill_at[@]}")
 llvm-dlltool -m "$machine" -d "$stage/imports.def" -l "$stage/$kit/lib/ZK8_XML_Conv.lib" "${kill_at[@]}"
 
 # The README with this build's version, the header's result codes, and CRLF.
@@ -61,5 +65,6 @@ awk -v version="$version" -v platform="$platform" -v codes="$codes" -v decoratio
     gsub(/\n/, "\r\n"); print $0 "\r" }' sdk/README.txt >"$stage/$kit/README.txt"
 
 (cd "$stage" && zip -q -r -X "$build/$kit.zip" "$kit")
+scripts/reproducible-zip.py "$build/$kit.zip"
 rm -rf "$stage"
 echo "$build/$kit.zip"

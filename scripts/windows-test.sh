@@ -52,10 +52,10 @@ root_job=
 i386=yes
 runs_i386 || i386=no
 if [ $i386 = yes ]; then
-  setsid scripts/windows-i386-root.sh "$i386_root" >build-wine/i386-root.out 2>&1 </dev/null &
+  setsid scripts/debian-root.sh "$i386_root" "$(. /etc/os-release && echo "$VERSION_CODENAME")" i386 wine wine32 >build-wine/i386-root.out 2>&1 </dev/null &
   root_job=$!  # also the id of its process group
 fi
-wine_i386=(bash tests/windows/wine-i386.sh "$i386_root" "$root")
+wine_i386=(bash scripts/in-root.sh "$i386_root" "$root")
 cleanup() {
   [ -n "$root_job" ] && kill -- -"$root_job" 2>/dev/null && wait "$root_job" 2>/dev/null
   WINEPREFIX=$root/build-wine/prefix wineserver -k >/dev/null 2>&1

@@ -13,12 +13,14 @@ check() {  # check DESCRIPTION COMMAND...
   fi
 }
 # A wheel of VERSION for TAG carrying LIBRARY (its file name), unpacked in
-# FOLDER: its name, tag and files.
+# FOLDER: its name, tag and files. A TAG of several platforms
+# (py3-none-A.B) names the wheel and stands for one tag of each.
 check_wheel() {  # check_wheel WHEEL FOLDER VERSION TAG LIBRARY
   local wheel=$1 version=$3 tag=$4 library=$5
   local info=$2/zk8_xml_conv-$version.dist-info
   check "the wheel's name" test "$(basename "$wheel")" == "zk8_xml_conv-$version-$tag.whl"
-  check "the wheel's tag" grep -qx "Tag: $tag" "$info/WHEEL"
+  check "the wheel's tags" test "$(grep '^Tag: ' "$info/WHEEL" | sort)" == \
+    "$(echo "${tag#py3-none-}" | tr . '\n' | sed 's/^/Tag: py3-none-/' | sort)"
   check "installed as platform code" grep -qx "Root-Is-Purelib: false" "$info/WHEEL"
   check "the files of the wheel" test "$(unzip -Z1 "$wheel" | sort)" == "$(printf '%s\n' \
     "zk8_xml_conv-$version.dist-info/METADATA" "zk8_xml_conv-$version.dist-info/RECORD" \

@@ -1,16 +1,16 @@
 #!/usr/bin/env bash
-# Runs a program of the 32-bit Wine kept in an i386 Debian root (made by
-# scripts/windows-i386-root.sh): wine, wineboot or wineserver, with the
-# caller's environment and working directory. In a mount namespace of its own
-# the root sees this machine's /dev and /proc, and each of the colon-separated
-# FOLDERS at the same path, so that Unix and Z:\ paths mean there what they
-# mean here; the mounts end with the namespace.
-# Usage: wine-i386.sh ROOT FOLDERS PROGRAM [ARGUMENT...]
+# Runs a program inside a Debian root made by scripts/debian-root.sh (the
+# i386 root's 32-bit Wine, the Debian 11 root's compiler and Python), with
+# the caller's environment and working directory. In a mount namespace of its
+# own the root sees this machine's /dev and /proc, and each of the
+# colon-separated FOLDERS at the same path, so that Unix and Z:\ paths mean
+# there what they mean here; the mounts end with the namespace.
+# Usage: in-root.sh ROOT FOLDERS PROGRAM [ARGUMENT...]
 set -euo pipefail
 root=$(realpath -m "$1") folders=$2
 shift 2
 if [ ! -f "$root/.zk8-root-complete" ]; then
-  echo "no i386 root with Wine at $root (scripts/windows-test.sh makes it)" >&2
+  echo "no Debian root at $root (scripts/debian-root.sh makes it)" >&2
   exit 2
 fi
 exec unshare -m --propagation private bash -euo pipefail -c '

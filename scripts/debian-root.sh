@@ -1,23 +1,27 @@
 #!/usr/bin/env bash
-# Makes an i386 Debian root of this machine's release holding 32-bit Wine, in
-# which the 32-bit DLL's tests run (tests/windows/wine-i386.sh enters it).
-# 64-bit Debian cannot install the i386 Wine beside its own here; a root of
-# its own can. Kept between runs; a root without its completion marker (an
-# interrupted run) is made again.
-# Usage: scripts/windows-i386-root.sh FOLDER
+# Makes a Debian root of release SUITE for architecture ARCH holding PACKAGES,
+# from this machine's own Debian mirror: the i386 root with 32-bit Wine in
+# which the 32-bit DLL's tests run (scripts/windows-test.sh), and the
+# Debian 11 root in which the self-contained library is built and its wheel
+# tried (scripts/portable-build.sh). Kept between runs; a root without its
+# completion marker, or made with other packages (an interrupted run, a
+# change of this list), is made again.
+# Usage: scripts/debian-root.sh FOLDER SUITE ARCH PACKAGE...
 set -euo pipefail
-folder=$(realpath -m "$1")
+folder=$(realpath -m "$1") suite=$2 arch=$3
+shift 3
 [ "$folder" != / ] || exit 1
 marker=$folder/.zk8-root-complete
-. /etc/os-release
-wanted="$VERSION_CODENAME i386 wine wine32"
+wanted="$suite $arch $*"
 [ -f "$marker" ] && [ "$(cat "$marker")" == "$wanted" ] && exit 0
 
 scripts_folder=$(dirname "$0")
 "$scripts_folder/install-deps.sh" debootstrap
 
 # The machine's own Debian mirror: the first URI of an enabled source with
-# the release's main suite, from apt's configuration.
+# this machine's release's main suite, from apt's configuration; older
+# releases are on the same mirror.
+. /etc/os-release
 mirror=$(
   {
     cat /etc/apt/sources.list.d/*.sources 2>/dev/null
@@ -47,19 +51,20 @@ tac /proc/mounts | awk -v root="$folder" '$2 == root || index($2, root "/") == 1
 rm -rf --one-file-system "$folder"
 mkdir -p "$folder"
 
-echo "Making the i386 root with 32-bit Wine in $folder"
+echo "Making the $suite $arch root with $* in $folder"
 # In a mount namespace of its own: what the setup mounts inside the root
 # disappears with it, however it ends.
 unshare -m --propagation private bash -euo pipefail -c '
-  folder=$1 mirror=$2 suite=$3
-  debootstrap --arch=i386 --variant=minbase "$suite" "$folder" "$mirror" >"$folder.log" 2>&1 ||
+  folder=$1 mirror=$2 suite=$3 arch=$4
+  shift 4
+  debootstrap --arch="$arch" --variant=minbase "$suite" "$folder" "$mirror" >"$folder.log" 2>&1 ||
     { tail -n 20 "$folder.log" >&2; exit 1; }
   mount -t proc proc "$folder/proc"
   cp /etc/resolv.conf "$folder/etc/resolv.conf" 2>/dev/null || true
   chroot "$folder" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq \
-    --no-install-recommends wine wine32 >>"$folder.log" 2>&1 </dev/null ||
+    --no-install-recommends "$@" >>"$folder.log" 2>&1 </dev/null ||
     { tail -n 20 "$folder.log" >&2; exit 1; }
   chroot "$folder" apt-get clean
-' bash "$folder" "$mirror" "$VERSION_CODENAME"
+' bash "$folder" "$mirror" "$suite" "$arch" "$@"
 rm -f "$folder.log"
 echo "$wanted" >"$marker"
