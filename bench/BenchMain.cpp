@@ -31,7 +31,7 @@
 #include <vector>
 
 #include "bench/BenchEnvironment.h"
-#include "encoding/Utf8ToUtf16Converter.h"
+#include "encoding/Utf8Rewrite.h"
 
 namespace bench {
 namespace {
@@ -203,10 +203,8 @@ void RegisterRewrite(double megabytes) {
         std::vector<double> flushedRatios, bufferedRatios;
         for (auto _ : state) {
             const auto a = Clock::now();
-            CUtf8ToUtf16Converter converter;
-            char path[260];
-            std::snprintf(path, sizeof path, "%s", input.c_str());
-            converter.ConvertToUtf16(input.c_str(), path);
+            char appData[260] = "";
+            ConvertToUtf16(input.c_str(), nullptr, appData);
             const auto b = Clock::now();
             CopyInChunks(input, copy, true);
             const auto c = Clock::now();

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <new>
 
-#include "converter/AllocationWatch.h"
 #include "encoding/InputBytes.h"
 #include "platform/File.h"
 
@@ -37,8 +36,10 @@ void LoadInput(pugi::xml_document& input, const char* path, pugi::xml_encoding e
     pugi::xml_encoding found = encoding;
     if (found == pugi::encoding_auto) {
         pugi::xml_document probe;
-        found = probe.load_buffer(bytes->Data(), std::min(size, kEncodingProbeSize), pugi::parse_minimal, encoding)
-                    .encoding;
+        const pugi::xml_parse_result probed =
+            probe.load_buffer(bytes->Data(), std::min(size, kEncodingProbeSize), pugi::parse_minimal, encoding);
+        if (probed.status == pugi::status_out_of_memory) throw std::bad_alloc();
+        found = probed.encoding;
     }
     char* data = bytes->Release();
     const bool terminated = found == pugi::encoding_utf8;
@@ -46,7 +47,7 @@ void LoadInput(pugi::xml_document& input, const char* path, pugi::xml_encoding e
     const pugi::xml_parse_result parsed =
         input.load_buffer_inplace_own(data, terminated ? size + 1 : size, options, found);
     // Whatever a malformed input leaves is converted; an input that did not
-    // fit in memory is not.
+    // fit in memory is not. pugixml tells a failed allocation by this status
+    // alone.
     if (parsed.status == pugi::status_out_of_memory) throw std::bad_alloc();
-    CAllocationWatch::ThrowIfFailed();
 }

@@ -58,7 +58,7 @@ void COutputCursor::Align(const pugi::xml_node& inputElement) {
         const bool parentMatches = same(parentOfRecord, wanted);
         PopOpen();
         if (m_open.empty()) {
-            if (m_logFolder != nullptr) GetLogger().Log(g_moduleName, 3, kUnknownFieldCode, parent.name(), m_logFolder);
+            if (m_log != nullptr) GetLogger().Log(g_moduleName, 3, kUnknownFieldCode, parent.name(), *m_log);
             m_observer.Observe(inputElement, ConversionLoss::ParentNotOpen, parent.name());
             return;
         }

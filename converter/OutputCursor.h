@@ -15,15 +15,16 @@
 #include "output/OutputTree.h"
 #include "converter/WalkObserver.h"
 #include "dictionary/Dictionary.h"
+#include "runlog/ZkLogFile.h"
 
 class COutputCursor {
 public:
     // toDevice: input names are customer names, output names device tags. A
     // field whose parent was not written is logged (31000) into the run log
-    // of logFolder (none when it is null: a check) and told to the observer.
-    COutputCursor(const CDictionary& dictionary, COutputTree& output, bool toDevice, const char* logFolder,
+    // `log` names (none when it is null: a check) and told to the observer.
+    COutputCursor(const CDictionary& dictionary, COutputTree& output, bool toDevice, const LogTarget* log,
                   const CWalkObserver& observer)
-        : m_dictionary(dictionary), m_output(output), m_toDevice(toDevice), m_logFolder(logFolder),
+        : m_dictionary(dictionary), m_output(output), m_toDevice(toDevice), m_log(log),
           m_observer(observer) {}
 
     void Push(const OutNode& element);
@@ -46,7 +47,7 @@ private:
     const CDictionary& m_dictionary;
     COutputTree& m_output;
     const bool m_toDevice;
-    const char* const m_logFolder;
+    const LogTarget* const m_log;
     const CWalkObserver& m_observer;
     // The stack grows by a record or so at a time and is seldom unwound, so
     // its handles are settled every so often: those of elements that are

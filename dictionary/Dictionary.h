@@ -11,6 +11,7 @@
 #include <pugixml.hpp>
 
 #include "dictionary/NameIndex.h"
+#include "output/OutputFile.h"
 
 class CDictionary {
 public:
@@ -27,7 +28,7 @@ public:
     std::string FindExternForIntern(const std::string& tag) const;
     bool IsListName(const std::string& name) const;
     // The numbered text list: 0 written, -1 the file could not be opened.
-    int WriteTagList(const char* path) const;
+    int WriteTagList(const char* path, UnwrittenFiles* unwritten) const;
 
     NameMap m_internToExtern;
     NameMap m_externToIntern;

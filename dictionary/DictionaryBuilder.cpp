@@ -1,7 +1,7 @@
 // Builds the dictionary maps and sets from the tag table.
 #include <cstring>
+#include <new>
 
-#include "converter/AllocationWatch.h"
 #include "dictionary/Dictionary.h"
 #include "dictionary/TagTable.h"
 
@@ -34,9 +34,12 @@ CDictionary::CDictionary() {
         const std::string snippet = GetTagEntry(index, id);
         std::memset(buffer, 0, sizeof buffer);
         std::memcpy(buffer, snippet.c_str(), std::min(snippet.size(), sizeof buffer - 1));
-        // The result is deliberately not examined: a snippet that does not
-        // parse simply contributes nothing.
-        snippetDoc.load_buffer(buffer, sizeof buffer);
+        // A snippet that does not parse simply contributes nothing; one that
+        // pugixml could not allocate would leave the dictionary without its
+        // names (pugixml says so by the status alone).
+        if (snippetDoc.load_buffer(buffer, sizeof buffer).status == pugi::status_out_of_memory) {
+            throw std::bad_alloc();
+        }
 
         if (id < 1000) {
             ReadTagRecord(snippetDoc.child("externRootElement"), true);
@@ -54,9 +57,6 @@ CDictionary::CDictionary() {
             }
         }
     }
-    // The table is parsed with pugixml: a snippet it could not allocate
-    // would leave a dictionary without its names.
-    CAllocationWatch::ThrowIfFailed();
     m_names.Build(*this);
 }
 

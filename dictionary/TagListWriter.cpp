@@ -6,7 +6,7 @@
 #include "output/OutputFile.h"
 #include "dictionary/Dictionary.h"
 
-int CDictionary::WriteTagList(const char* path) const {
+int CDictionary::WriteTagList(const char* path, UnwrittenFiles* unwritten) const {
     // The whole list first: a list that runs out of memory leaves no file.
     std::string text;
     int counter = 1;
@@ -19,7 +19,7 @@ int CDictionary::WriteTagList(const char* path) const {
         text.append(line, std::min(static_cast<std::size_t>(length), sizeof line - 1));
         ++counter;
     }
-    COutputFile file(path);
+    COutputFile file(path, unwritten);
     if (!file.IsOpen()) return -1;
     file.write(text.data(), text.size());
     file.Close();

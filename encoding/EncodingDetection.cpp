@@ -1,6 +1,6 @@
 // Classification of an input file as UTF-8 or UTF-16: byte-order mark first,
 // then the encoding named in the XML declaration.
-#include "encoding/Utf8ToUtf16Converter.h"
+#include "encoding/EncodingDetection.h"
 
 #include "ResultCode.h"
 #include "encoding/InputBytes.h"
@@ -71,19 +71,22 @@ Declaration ExamineChunk(const char* lowered) {
 
 }  // namespace
 
-int CUtf8ToUtf16Converter::DetectEncoding(const char* path, const CInputBytes* bytes) {
-    m_encoding = kUndetermined;
-    m_needsByteOrderMark = 0;
+EncodingDetection DetectEncoding(const char* path, const CInputBytes* bytes) {
+    EncodingDetection found;
+    const auto ending = [&found](int result) {
+        found.result = result;
+        return found;
+    };
 
     CInputReader input(path, bytes);
-    if (!input.IsOpen()) return kInputEmpty;
+    if (!input.IsOpen()) return ending(kInputEmpty);
 
     const long size = input.Size();
-    if (size <= 0) return kInputEmpty;
+    if (size <= 0) return ending(kInputEmpty);
 
     unsigned char head[3];
     const std::size_t headLength = size < 3 ? static_cast<std::size_t>(size) : 3;
-    if (input.Read(head, headLength) != headLength) return kInputEmpty;
+    if (input.Read(head, headLength) != headLength) return ending(kInputEmpty);
 
     bool markFound = false;
     for (const ByteOrderMark* row = g_byteOrderMarks; row->bytes != nullptr; ++row) {
@@ -93,42 +96,42 @@ int CUtf8ToUtf16Converter::DetectEncoding(const char* path, const CInputBytes* b
             ++matched;
         }
         if (matched == static_cast<std::size_t>(row->length)) {
-            m_encoding = row->bytes == kUtf8Mark ? kUtf8 : kUtf16;
+            found.encoding = row->bytes == kUtf8Mark ? TextEncoding::Utf8 : TextEncoding::Utf16;
             markFound = true;
             break;
         }
     }
-    if (m_encoding == kUtf16) return 0;
+    if (found.encoding == TextEncoding::Utf16) return ending(kSuccess);
 
     // Each chunk is searched on its own as a NUL-terminated string: a NUL
     // byte ends the searched text, and nothing carries over to the next chunk.
-    if (!input.Rewind()) return kReadFailed;
+    if (!input.Rewind()) return ending(kReadFailed);
     char chunk[kChunkSize + 1];
     long remaining = size;
     while (remaining > 0) {
         const std::size_t length =
             remaining < static_cast<long>(kChunkSize) ? static_cast<std::size_t>(remaining) : kChunkSize;
-        if (input.Read(chunk, length) != length) return kReadFailed;
+        if (input.Read(chunk, length) != length) return ending(kReadFailed);
         chunk[length] = '\0';
         LowerAscii(chunk);
 
         switch (ExamineChunk(chunk)) {
         case Declaration::kUtf8:
             if (!markFound) {
-                m_encoding = kUtf8;
-                m_needsByteOrderMark = 1;
+                found.encoding = TextEncoding::Utf8;
+                found.needsByteOrderMark = true;
             }
-            return 0;
+            return ending(kSuccess);
         case Declaration::kUtf16:
             if (!markFound) {
-                m_encoding = kUtf16;
-                m_needsByteOrderMark = 0;
+                found.encoding = TextEncoding::Utf16;
+                found.needsByteOrderMark = false;
             }
-            return 0;
+            return ending(kSuccess);
         case Declaration::kUnquoted:
-            return kEncodingNotQuoted;
+            return ending(kEncodingNotQuoted);
         case Declaration::kNoEncoding:
-            if (!markFound) return kUnknownEncoding;
+            if (!markFound) return ending(kUnknownEncoding);
             break;
         case Declaration::kNotFound:
             break;
@@ -137,5 +140,5 @@ int CUtf8ToUtf16Converter::DetectEncoding(const char* path, const CInputBytes* b
         remaining -= static_cast<long>(length);
         if (input.AtEnd()) break;
     }
-    return markFound ? 0 : -98;
+    return ending(markFound ? kSuccess : kUnknownEncoding);
 }

@@ -17,6 +17,11 @@ public:
     ~CInputBytes();
     CInputBytes(const CInputBytes&) = delete;
     CInputBytes& operator=(const CInputBytes&) = delete;
+    CInputBytes(CInputBytes&& other) noexcept { Swap(other); }
+    CInputBytes& operator=(CInputBytes&& other) noexcept {
+        Swap(other);
+        return *this;
+    }
 
     // Reads the whole file: false, holding nothing, when it does not open
     // (`why` tells why: only a regular file opens) or is not read whole
@@ -33,9 +38,10 @@ public:
     // Hands the bytes over, allocated with pugixml's allocation function, to
     // be parsed in place and freed by pugixml.
     char* Release();
-    void Swap(CInputBytes& other) {
+    void Swap(CInputBytes& other) noexcept {
         std::swap(m_data, other.m_data);
         std::swap(m_size, other.m_size);
+        std::swap(m_noMemory, other.m_noMemory);
     }
 
 private:

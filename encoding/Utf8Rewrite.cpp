@@ -1,6 +1,6 @@
 // Rewrites a UTF-8 input as a UTF-16 little-endian copy, Temp.xml, in one
 // streaming pass of 1024-byte chunks, and makes its declaration name UTF-16.
-#include "encoding/Utf8ToUtf16Converter.h"
+#include "encoding/Utf8Rewrite.h"
 
 #include <cerrno>
 #include <cstdint>
@@ -11,7 +11,7 @@
 #include <string>
 
 #include "ResultCode.h"
-#include "converter/CallRecord.h"
+#include "encoding/EncodingDetection.h"
 #include "encoding/InputBytes.h"
 #include "platform/File.h"
 #include "platform/Platform.h"
@@ -130,69 +130,21 @@ std::string FolderOf(const char* path) {
     return separator != nullptr ? std::string(path, static_cast<std::size_t>(separator - path)) : std::string(".");
 }
 
-}  // namespace
-
-int CUtf8ToUtf16Converter::ConvertToUtf16(const char* inputPath, char* pathBuffer, const CInputBytes* bytes) {
-    // The application-data folder is asked for first, whatever the input:
-    // the answer is remembered for later calls. Only a rewrite needs to know
-    // whether it exists.
-    const std::string appData = GetAppDataPath();
-
-    const int detected = DetectEncoding(inputPath, bytes);
-    if (detected == kEncodingNotQuoted) return kEncodingNotQuoted;
-    if (m_encoding == kUtf16) return kAlreadyUtf16;
-    if (detected == kInputEmpty || detected == kReadFailed || detected == kUnknownEncoding) return detected;
-
-    char tempPath[kPathBufferSize];
-    const bool firstPathFits = FirstTempPath(appData.c_str(), tempPath, sizeof tempPath);
-
-    CInputReader input(inputPath, bytes);
-    if (!input.IsOpen()) return kTempXmlNotWritten;
-    // Temp.xml's bytes are what the caller sees, not how they are written:
-    // the chunks go out through a 64 KB buffer, in few writes.
-    m_outputBuffer.reset(new char[kOutputBufferSize]);
-    // Reading ahead is invisible to the caller and saves a system call for
-    // most chunks.
-    input.SetBuffer(kInputBufferSize);
-
-    // Temp.xml lies in a folder every program of the machine writes into.
-    // It is made as a new file of this call's own, written, read back through
-    // this call's descriptor where the engine is to read it, and only then
-    // put under its name, replacing whatever had it (a link is replaced,
-    // never followed), and closed. So no other program's Temp.xml, nor
-    // anything planted under the name, is ever written into or read as this
-    // call's, nobody waits for anybody, and a rewrite that fails leaves the
-    // earlier Temp.xml as it was. Where the first place takes no file, or its
-    // name cannot be had, the second is tried.
-    for (int place = 0; place < 2; ++place) {
-        if (place == 0 ? !firstPathFits : !SecondTempPath(tempPath, sizeof tempPath)) continue;
-        platform::NewFile file;
-        if (!file.Create(FolderOf(tempPath), m_outputBuffer.get(), kOutputBufferSize)) continue;
-        const int written = WriteUtf16(input, file.Get(), tempPath);
-        if (written != 0) return written;
-        if (!m_keptEveryCharacter && !m_tempXmlBytes.Read(file.Get()) && m_tempXmlBytes.NoMemory()) {
-            throw std::bad_alloc();
-        }
-        if (file.Publish(tempPath)) {
-            if (pathBuffer != nullptr) std::memcpy(pathBuffer, tempPath, std::strlen(tempPath) + 1);
-            return kSuccess;
-        }
-        if (!input.Rewind()) return kReadFailed;
-    }
-    return kTempXmlNotWritten;
-}
-
-int CUtf8ToUtf16Converter::WriteUtf16(CInputReader& input, std::FILE* output, const char* tempPath) {
+// Writes the input as UTF-16 into the new Temp.xml: kSuccess, kReadFailed
+// (a short read) or kTempXmlNotWritten (a write failed: why, in `made`).
+// Notes in `made` whether Temp.xml keeps every character of the input.
+int WriteUtf16(CInputReader& input, std::FILE* output, const char* tempPath, bool needsByteOrderMark,
+               Utf16Input& made) {
     // Every write is checked: a Temp.xml cut short (a full disk) fails the
     // conversion rather than being converted as if it were whole.
     const auto incomplete = [&] {
-        const int error = errno != 0 ? errno : EIO;
-        m_tempXmlProblem = std::string(tempPath) + " could not be written in full (" + std::strerror(error) + ")";
-        RunningCall().unwritten.push_back({tempPath, error});
+        made.problemError = errno != 0 ? errno : EIO;
+        made.problem = std::string(tempPath) + " could not be written in full (" +
+                       std::strerror(made.problemError) + ")";
         return kTempXmlNotWritten;
     };
 
-    if (m_needsByteOrderMark == 1) {
+    if (needsByteOrderMark) {
         static const unsigned char kMark[] = {0xFF, 0xFE};
         if (std::fwrite(kMark, 1, sizeof kMark, output) != sizeof kMark) return incomplete();
     }
@@ -288,12 +240,11 @@ int CUtf8ToUtf16Converter::WriteUtf16(CInputReader& input, std::FILE* output, co
             units[2 * count + 1] = static_cast<unsigned char>(unit >> 8);
             ++count;
         }
-        m_unitCount = count;
         // A sequence cut off by the end of the chunk waits for the next one.
         carryLength = length - i;
         std::memcpy(carry, text + i, carryLength);
 
-        if (m_unitCount > 0 && std::fwrite(units, 2, m_unitCount, output) != m_unitCount) {
+        if (count > 0 && std::fwrite(units, 2, count, output) != count) {
             return incomplete();
         }
         remaining -= static_cast<long>(chunk);
@@ -303,8 +254,67 @@ int CUtf8ToUtf16Converter::WriteUtf16(CInputReader& input, std::FILE* output, co
     if (carryLength > 0) kept = false;
     errno = 0;
     if (std::fflush(output) != 0 || std::ferror(output) != 0) return incomplete();
-    m_keptEveryCharacter = kept;
-    return 0;
+    made.keptEveryCharacter = kept;
+    return kSuccess;
 }
 
-void CUtf8ToUtf16Converter::TakeTempXml(CInputBytes& bytes) { bytes.Swap(m_tempXmlBytes); }
+}  // namespace
+
+Utf16Input ConvertToUtf16(const char* inputPath, const CInputBytes* bytes, char* appDataPath) {
+    Utf16Input made;
+    // The application-data folder is asked for first, whatever the input:
+    // the answer is remembered for later calls. Only a rewrite needs to know
+    // whether it exists.
+    const std::string appData = GetAppDataPath(appDataPath);
+
+    const EncodingDetection detected = DetectEncoding(inputPath, bytes);
+    made.result = detected.result == kEncodingNotQuoted          ? kEncodingNotQuoted
+                  : detected.encoding == TextEncoding::Utf16      ? kAlreadyUtf16
+                                                                  : detected.result;
+    if (made.result != kSuccess) return made;
+
+    char tempPath[kPathBufferSize];
+    const bool firstPathFits = FirstTempPath(appData.c_str(), tempPath, sizeof tempPath);
+
+    made.result = kTempXmlNotWritten;
+    CInputReader input(inputPath, bytes);
+    if (!input.IsOpen()) return made;
+    // Reading ahead is invisible to the caller and saves a system call for
+    // most chunks; Temp.xml's bytes are what the caller sees, not how they
+    // are written: the chunks go out through a 64 KB buffer, in few writes.
+    input.SetBuffer(kInputBufferSize);
+    const std::unique_ptr<char[]> outputBuffer(new char[kOutputBufferSize]);
+
+    // Temp.xml lies in a folder every program of the machine writes into.
+    // It is made as a new file of this call's own, written, read back through
+    // this call's descriptor where the engine is to read it, and only then
+    // put under its name, replacing whatever had it (a link is replaced,
+    // never followed), and closed. So no other program's Temp.xml, nor
+    // anything planted under the name, is ever written into or read as this
+    // call's, nobody waits for anybody, and a rewrite that fails leaves the
+    // earlier Temp.xml as it was. Where the first place takes no file, or its
+    // name cannot be had, the second is tried.
+    for (int place = 0; place < 2; ++place) {
+        if (place == 0 ? !firstPathFits : !SecondTempPath(tempPath, sizeof tempPath)) continue;
+        platform::NewFile file;
+        if (!file.Create(FolderOf(tempPath), outputBuffer.get(), kOutputBufferSize)) continue;
+        made.result = WriteUtf16(input, file.Get(), tempPath, detected.needsByteOrderMark, made);
+        if (made.result != kSuccess) {
+            if (made.result == kTempXmlNotWritten) made.tempXmlPath = tempPath;
+            return made;
+        }
+        if (!made.keptEveryCharacter && !made.tempXmlBytes.Read(file.Get()) && made.tempXmlBytes.NoMemory()) {
+            throw std::bad_alloc();
+        }
+        if (file.Publish(tempPath)) {
+            made.tempXmlPath = tempPath;
+            return made;
+        }
+        made.result = kTempXmlNotWritten;
+        if (!input.Rewind()) {
+            made.result = kReadFailed;
+            return made;
+        }
+    }
+    return made;
+}

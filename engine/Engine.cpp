@@ -1,6 +1,5 @@
 #include "engine/Engine.h"
 
-#include "converter/AllocationWatch.h"
 #include "engine/ConversionDrivers.h"
 #include "engine/Session.h"
 #include "engine/SettingsDriven.h"
@@ -28,9 +27,9 @@ public:
 };
 
 // Ends a call that threw: logs, returns the code.
-int FailCall(const CSession& session, const char* subject) noexcept {
+int FailCall(CSession& session, const char* subject) noexcept {
     try {
-        GetLogger().Log(g_moduleName, 1, kMemoryErrorCode, subject, session.workingDirectory);
+        GetLogger().Log(g_moduleName, 1, kMemoryErrorCode, subject, session.Log());
     } catch (...) {
         // Not even the entry fits: the result code is all the host gets.
     }
@@ -42,10 +41,9 @@ template <typename Body>
 Result Guarded(const char* subject, Body body) noexcept {
     const CallLockScope oneAtATime;
     CSession& session = TheSession();
-    session.call.unwritten.clear();
+    session.unwritten.clear();
     int code;
     try {
-        CAllocationWatch watch;
         // The call's run-log entries go out together at its end (before the
         // entry of a failure, which the catch below writes).
         const CLogBatch entries;
@@ -53,7 +51,7 @@ Result Guarded(const char* subject, Body body) noexcept {
     } catch (...) {
         code = FailCall(session, subject);
     }
-    return Result{code, std::move(session.call.unwritten)};
+    return Result{code, std::move(session.unwritten)};
 }
 
 bool Given(const char* path) { return path != nullptr; }
@@ -91,7 +89,7 @@ Result WriteTagList(const char* path, bool whole) noexcept {
 
 void Inspect(Direction direction, const pugi::xml_document& input, ConversionObserver& observer) {
     const CDictionary& dictionary = CDictionary::Shared();
-    CStreamedOutput nowhere(nullptr);
+    CStreamedOutput nowhere(nullptr, nullptr);
     if (direction == Direction::ToDevice) {
         std::int32_t operationClass = -1;
         CCustToDeviceWalk(dictionary, nowhere, operationClass, nullptr, &observer).Run(input);

@@ -6,7 +6,7 @@
 //   one call at a time, and overlapping calls give what the same calls give
 //   one after the other.
 // - Nothing escapes: a call that runs out of memory (the library's own
-//   allocations or pugixml's, see CAllocationWatch) returns
+//   allocations or pugixml's, which tells them by its results) returns
 //   kOutOfMemory, gives back what it had built, and leaves run-log
 //   entry 13017 ("Memory error") if the logger can still write one.
 // - A null pointer where a path is expected is refused with
@@ -19,7 +19,7 @@
 #include <pugixml.hpp>
 
 #include "ResultCode.h"
-#include "converter/CallRecord.h"
+#include "output/OutputFile.h"
 #include "converter/ConversionObserver.h"
 
 namespace engine {

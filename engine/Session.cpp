@@ -9,6 +9,3 @@ CSession g_session;
 
 CSession& TheSession() { return g_session; }
 
-CallRecord& RunningCall() { return g_session.call; }
-
-char* RememberedAppDataPath() { return g_session.appDataPath; }

@@ -6,7 +6,8 @@
 
 #include <cstdint>
 
-#include "converter/CallRecord.h"
+#include "output/OutputFile.h"
+#include "runlog/ZkLogFile.h"
 #include "settings/Folders.h"
 #include "to_customer/ErrorTable.h"
 
@@ -29,8 +30,11 @@ struct CSession {
     CErrorTable errors;
     // The last application-data path found; a failed query keeps it.
     char appDataPath[kPathBufferSize] = "";
-    // The record of the call that runs: failed writes, a failed allocation.
-    CallRecord call;
+    // The files the running call could not write in full.
+    UnwrittenFiles unwritten;
+
+    // Where the running call's run-log entries go.
+    LogTarget Log() { return LogTarget{workingDirectory, appDataPath}; }
 };
 
 // The process's session. Only the engine's calls, under the call lock, use it.

@@ -19,8 +19,8 @@ namespace {
 const char kSection[] = "Advanced";
 const int kInvalidParameterCode = 32300;
 
-void LogProgress(const CSession& session, int code, const std::string& text = std::string()) {
-    GetLogger().Log(g_moduleName, 2, code, text, session.workingDirectory);
+void LogProgress(CSession& session, int code, const std::string& text = std::string()) {
+    GetLogger().Log(g_moduleName, 2, code, text, session.Log());
 }
 
 struct TemporaryCopy {
@@ -32,7 +32,7 @@ struct TemporaryCopy {
 
 // An option switch must be 0 or 1; anything else is reported and replaced by
 // the key's default.
-int ReadSwitch(const CSession& session, CIniFile& ini, const char* key, int defaultValue) {
+int ReadSwitch(CSession& session, CIniFile& ini, const char* key, int defaultValue) {
     const int value = ini.GetInt(kSection, key, defaultValue);
     if (value == 0 || value == 1) return value;
     LogProgress(session, kInvalidParameterCode, key);
@@ -46,7 +46,7 @@ int RunWithSettings(CSession& session, bool toDevice, const char* inputPath, con
     char folder[kPathBufferSize] = "";
     std::strncpy(folder, workingDirectory, kPathBufferSize - 1);
     if (folder[0] == '\0' || !FileExists(folder)) {
-        std::strncpy(folder, GetAppDataPath(), kPathBufferSize - 1);
+        std::strncpy(folder, GetAppDataPath(session.appDataPath), kPathBufferSize - 1);
     }
     SetWorkingDirectory(session, folder);
 

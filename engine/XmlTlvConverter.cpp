@@ -13,8 +13,8 @@ const CDictionary& CXmlTlvConverter::Dictionary() {
 }
 
 int CXmlTlvConverter::WriteTagList(const char* path) const {
-    if (m_session.dictionaryShown) return CDictionary::Shared().WriteTagList(path);
-    COutputFile file(path);
+    if (m_session.dictionaryShown) return CDictionary::Shared().WriteTagList(path, &m_session.unwritten);
+    COutputFile file(path, &m_session.unwritten);
     if (!file.IsOpen()) return -1;
     file.Close();
     return 0;
@@ -24,9 +24,10 @@ void CXmlTlvConverter::ConvertCustToZK8(const char* inputPath, const char* outpu
     pugi::xml_document input;
     LoadInput(input, inputPath, pugi::encoding_auto, bytes);
     const CDictionary& dictionary = Dictionary();
-    CStreamedOutput output(outputPath);
+    CStreamedOutput output(outputPath, &m_session.unwritten);
     {
-        CCustToDeviceWalk walk(dictionary, output, m_session.operationClass, m_session.workingDirectory);
+        const LogTarget log = m_session.Log();
+        CCustToDeviceWalk walk(dictionary, output, m_session.operationClass, &log);
         walk.Run(input);
     }
     output.Finish();
@@ -43,15 +44,16 @@ void CXmlTlvConverter::ConvertZK8ToCust(const char* inputPath, const char* outpu
 void CXmlTlvConverter::ConvertLoadedZK8ToCust(const pugi::xml_document& input, const char* outputPath,
                                              bool createNil) {
     const CDictionary& dictionary = Dictionary();
-    CStreamedOutput output(outputPath);
+    CStreamedOutput output(outputPath, &m_session.unwritten);
     std::string status;
     {
+        const LogTarget log = m_session.Log();
         CDeviceToCustWalk walk(dictionary, output, createNil, m_session.defaultNamespace, m_session.errors,
-                               m_session.workingDirectory);
+                               &log);
         walk.Run(input);
         status = walk.Status().Bytes(dictionary);
     }
     output.Finish();
-    CStatusFile::Write(outputPath, status);
+    CStatusFile::Write(outputPath, status, &m_session.unwritten);
     output.Keep();
 }

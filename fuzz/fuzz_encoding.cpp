@@ -1,12 +1,14 @@
 // Encoding detection and the UTF-8 rewrite on arbitrary bytes, checked
-// against a plain model of both: the result, the path buffer and every byte
+// against a plain model of both: the results, Temp.xml's path and every byte
 // of Temp.xml. Where the rewrite says it kept every character, the input
-// must read as the same document as Temp.xml.
+// must read as the same document as Temp.xml; where not, the bytes it reads
+// back are Temp.xml's.
 #include <cstring>
 
 #include "encoding/InputBytes.h"
 #include "platform/File.h"
-#include "encoding/Utf8ToUtf16Converter.h"
+#include "encoding/EncodingDetection.h"
+#include "encoding/Utf8Rewrite.h"
 #include "fuzz/FuzzSupport.h"
 #include "settings/Folders.h"
 
@@ -83,26 +85,31 @@ std::string Rewrite(const std::string& bytes, bool needsMark) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string input = fuzz::WriteScratchFile("in.xml", data, size);
     const std::string tempXml = fuzz::ScratchFolder() + "/ORVANE/Kelmora/Temp.xml", bytes(reinterpret_cast<const char*>(data), size);
-    char pathBuffer[kPathBufferSize] = {};
-    std::strncpy(pathBuffer, input.c_str(), sizeof pathBuffer - 1);
-    CUtf8ToUtf16Converter converter;
+    char appData[kPathBufferSize] = {};
     // Every other input is read from its bytes in memory, as the exports read
     // it, the others from the file: both must match the model.
     CInputBytes held;
     platform::Refusal refusal;
     if ((size & 4) != 0 && !held.Load(input.c_str(), refusal)) fuzz::Fail("the input cannot be read whole");
-    const int result = converter.ConvertToUtf16(input.c_str(), pathBuffer, &held);
+    const EncodingDetection detected = DetectEncoding(input.c_str(), &held);
+    Utf16Input made = ConvertToUtf16(input.c_str(), &held, appData);
 
     const Detection expected = Detect(bytes);
-    if (result != (expected.result != -93 && expected.encoding == 16 ? 99 : expected.result)) fuzz::Fail("result differs from the model");
-    if (converter.m_encoding != expected.encoding) fuzz::Fail("encoding differs from the model");
-    if (result != 0) {
-        if (input != pathBuffer) fuzz::Fail("path buffer changed without a rewrite");
+    if (made.result != (expected.result != -93 && expected.encoding == 16 ? 99 : expected.result)) fuzz::Fail("result differs from the model");
+    const int encoding = detected.encoding == TextEncoding::Utf8 ? 8 : detected.encoding == TextEncoding::Utf16 ? 16 : 99;
+    if (encoding != expected.encoding) fuzz::Fail("encoding differs from the model");
+    if (made.result != 0) {
+        if (!made.tempXmlPath.empty() && made.problem.empty()) fuzz::Fail("Temp.xml named without a rewrite");
         return 0;
     }
-    if (tempXml != pathBuffer) fuzz::Fail("path buffer does not name Temp.xml");
-    if (fuzz::ReadWholeFile(tempXml) != Rewrite(bytes, expected.needsMark)) fuzz::Fail("Temp.xml differs from the model");
-    if (converter.RewriteKeptEveryCharacter()) {
+    if (tempXml != made.tempXmlPath) fuzz::Fail("the rewrite does not name Temp.xml");
+    const std::string written = fuzz::ReadWholeFile(tempXml);
+    if (written != Rewrite(bytes, expected.needsMark)) fuzz::Fail("Temp.xml differs from the model");
+    if (!made.keptEveryCharacter &&
+        std::string(made.tempXmlBytes.Data(), made.tempXmlBytes.Size()) != written) {
+        fuzz::Fail("the bytes read back differ from Temp.xml");
+    }
+    if (made.keptEveryCharacter) {
         pugi::xml_document fromTemp, fromInput;
         fromTemp.load_file(tempXml.c_str(), pugi::parse_ws_pcdata_single, pugi::encoding_auto);
         fromInput.load_file(input.c_str(), pugi::parse_ws_pcdata_single, pugi::encoding_utf8);

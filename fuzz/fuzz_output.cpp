@@ -51,7 +51,7 @@ std::string Reference(const pugi::xml_document& document, const std::string& out
 std::string Streamed(const pugi::xml_document& document, const std::string& output, bool toDevice, bool option,
                      bool defaultNamespace, std::size_t writeAfter, std::uint64_t recent) {
     {
-        CStreamedOutput streamed(output.c_str(), writeAfter, recent);
+        CStreamedOutput streamed(output.c_str(), nullptr, writeAfter, recent);
         Walk(document, streamed, toDevice, option, defaultNamespace);
         streamed.Finish();
         streamed.Keep();

@@ -6,23 +6,25 @@
 
 namespace {
 
-void NoteFailure(const char* path, int error) {
+void NoteFailure(UnwrittenFiles* unwritten, const char* path, int error) {
+    if (unwritten == nullptr) return;
     // Noting must not turn a failed write into a failed call.
     try {
-        RunningCall().unwritten.push_back({path, error != 0 ? error : EIO});
+        unwritten->push_back({path, error != 0 ? error : EIO});
     } catch (...) {
     }
 }
 
 }  // namespace
 
-COutputFile::COutputFile(const char* path, bool regularOnly) : m_path(path) {
+COutputFile::COutputFile(const char* path, UnwrittenFiles* unwritten, bool regularOnly)
+    : m_path(path), m_unwritten(unwritten) {
     // Opened here, not in the member list: the members after m_file (the
     // readable flag among them) are set only after it there.
     platform::OutputKind kind;
     m_file = platform::OpenOutputFile(path, regularOnly, kind);
     if (!m_file) {
-        NoteFailure(path, errno);
+        NoteFailure(m_unwritten, path, errno);
         return;
     }
     m_regular = kind.regular;
@@ -41,7 +43,7 @@ void COutputFile::Close() {
     if (!m_file) return;
     errno = 0;
     if (!m_file.Close() && m_error == 0) m_error = errno != 0 ? errno : EIO;
-    if (m_error != 0) NoteFailure(m_path, m_error);
+    if (m_error != 0) NoteFailure(m_unwritten, m_path, m_error);
 }
 
 void COutputFile::Remove() noexcept {

@@ -1,8 +1,8 @@
 // A file the library writes for its caller: a conversion output, a status
 // file, a tag list. The exports' results do not tell whether such a file was
-// written in full; every failure is noted in the running call's record with
-// the system's reason, so that a program built on the engine (the
-// command-line tool) can report it.
+// written in full; every failure is noted, with the system's reason, in the
+// list of files the call could not write, so that a program built on the
+// engine (the command-line tool) can report it.
 //
 // Writes go straight to the system (callers gather their bytes in buffers
 // of their own), so no write needs memory. A file that is a pipe or a device
@@ -14,11 +14,17 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include <pugixml.hpp>
 
-#include "converter/CallRecord.h"
 #include "platform/File.h"
+
+struct OutputFailure {
+    std::string path;
+    int error;  // errno
+};
+using UnwrittenFiles = std::vector<OutputFailure>;
 
 class COutputFile : public pugi::xml_writer {
 public:
@@ -28,7 +34,8 @@ public:
     // pipe or device). Another program writing the same file through the
     // library is waited for (platform::OpenOutputFile). Throws
     // std::bad_alloc when the system has no memory to open it.
-    explicit COutputFile(const char* path, bool regularOnly = false);
+    // Failures go into `unwritten` (none where it is null).
+    COutputFile(const char* path, UnwrittenFiles* unwritten, bool regularOnly = false);
     // Closes a file that Close did not; nothing is noted then (the call is
     // being abandoned).
     ~COutputFile() override;
@@ -56,6 +63,7 @@ public:
 
 private:
     const char* m_path;
+    UnwrittenFiles* m_unwritten;
     platform::File m_file;
     bool m_readable = false;
     bool m_regular = false;

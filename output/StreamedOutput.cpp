@@ -36,8 +36,9 @@ void CStreamedOutput::TextStore::Clear() {
     m_used = 0;
 }
 
-CStreamedOutput::CStreamedOutput(const char* path, std::size_t writeAfter, std::uint64_t recent)
-    : m_out(path), m_documentNames{"", "", this}, m_writeAfter(writeAfter), m_recent(recent), m_writeAt(writeAfter) {
+CStreamedOutput::CStreamedOutput(const char* path, UnwrittenFiles* unwritten, std::size_t writeAfter,
+                                 std::uint64_t recent)
+    : m_out(path, unwritten), m_documentNames{"", "", this}, m_writeAfter(writeAfter), m_recent(recent), m_writeAt(writeAfter) {
     m_document.names = &m_documentNames;
     m_document.refs = 1;  // the output's own: never released
     m_document.state = Element::kOpen;

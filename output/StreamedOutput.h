@@ -40,10 +40,12 @@
 
 class CStreamedOutput : public COutputTree {
 public:
-    // A null path: nothing is written (a walk that only looks). The pending
-    // part is written when it has writeAfter elements, up to the last
-    // `recent` appended (tests make both small).
-    explicit CStreamedOutput(const char* path, std::size_t writeAfter = 1024, std::uint64_t recent = 128);
+    // A null path: nothing is written (a walk that only looks). A file not
+    // written in full is noted in `unwritten`. The pending part is written
+    // when it has writeAfter elements, up to the last `recent` appended
+    // (tests make both small).
+    CStreamedOutput(const char* path, UnwrittenFiles* unwritten, std::size_t writeAfter = 1024,
+                    std::uint64_t recent = 128);
     ~CStreamedOutput() override;
     CStreamedOutput(const CStreamedOutput&) = delete;
     CStreamedOutput& operator=(const CStreamedOutput&) = delete;
@@ -54,7 +56,8 @@ public:
     OutNode FirstTopLevel(const char* name) override;
     void Settle(OutNode& node) override;
 
-    // Writes the rest, puts the late children in place and closes the file.
+    // Writes the rest and puts the late children in place; the file stays
+    // open, and held, until Keep.
     void Finish();
     // The call wrote all its files: the output stays. Without it, the file
     // goes with the output object.

@@ -42,8 +42,8 @@ const unsigned char* DecodeOne(const unsigned char* p, std::uint32_t units[2], i
 
 }  // namespace
 
-CUtf16Output::CUtf16Output(const char* path)
-    : m_path(path), m_capacity(kBufferSize), m_buffer(new unsigned char[kBufferSize]) {
+CUtf16Output::CUtf16Output(const char* path, UnwrittenFiles* unwritten)
+    : m_path(path), m_unwritten(unwritten), m_capacity(kBufferSize), m_buffer(new unsigned char[kBufferSize]) {
     Unit(0xFEFF);
 }
 
@@ -84,7 +84,7 @@ void CUtf16Output::Text(const char* utf8) {
 }
 
 void CUtf16Output::Open() {
-    m_file.reset(new COutputFile(m_path));
+    m_file.reset(new COutputFile(m_path, m_unwritten));
     m_holding = m_file->IsOpen() && !(m_file->IsRegular() && m_file->Readable());
 }
 

@@ -33,8 +33,9 @@ struct Splice {
 
 class CUtf16Output {
 public:
-    // A null path: the bytes go nowhere (a walk that only looks).
-    explicit CUtf16Output(const char* path);
+    // A null path: the bytes go nowhere (a walk that only looks). A file that
+    // is not written in full is noted in `unwritten`.
+    CUtf16Output(const char* path, UnwrittenFiles* unwritten);
     // Into a string, the byte-order mark first when `mark`; Flush puts the
     // last bytes there.
     CUtf16Output(std::string& into, bool mark);
@@ -72,6 +73,7 @@ private:
     // What is put together in a string comes in small pieces.
     static constexpr std::size_t kStringBufferSize = 1024;
     const char* m_path;
+    UnwrittenFiles* m_unwritten = nullptr;
     std::string* m_into = nullptr;
     std::size_t m_capacity;
     std::unique_ptr<unsigned char[]> m_buffer;

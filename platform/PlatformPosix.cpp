@@ -6,7 +6,7 @@
 #include <link.h>
 #include <pthread.h>
 #include <sys/stat.h>
-#include <stdio.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -165,7 +165,9 @@ bool MovePath(const char* from, const char* to) {
     // rename() would replace an existing target; the Windows move does not.
     // Never a second name on the way (as link and unlink would give it): a
     // run log with two names is taken for another user's.
-    if (renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) return true;
+    // The system call itself: glibc's wrapper would ask for glibc 2.28.
+    constexpr unsigned kNoReplace = 1;  // RENAME_NOREPLACE
+    if (syscall(SYS_renameat2, AT_FDCWD, from, AT_FDCWD, to, kNoReplace) == 0) return true;
     if (errno != EINVAL && errno != ENOSYS) return false;
     // A file system without the flag: the test and the move are two steps.
     if (PathExists(to)) return false;

@@ -20,9 +20,10 @@ constexpr int kHighestLevel = 3;
 
 // The folder that holds Interface.ini: the caller's folder, else the
 // application-data folder, else the executable's folder.
-std::string SettingsFolder(const std::string& folder) {
+std::string SettingsFolder(const std::string& folder, char* appDataPath) {
     if (!folder.empty() && FileExists(folder.c_str())) return folder;
-    const std::string appData = GetAppDataPath();
+    char own[kPathBufferSize] = "";
+    const std::string appData = GetAppDataPath(appDataPath != nullptr ? appDataPath : own);
     if (!appData.empty() && FileExists(appData.c_str())) return appData;
     return GetExeFolder();
 }
@@ -65,7 +66,7 @@ LogSettings Parse(const std::string& path, const std::string& bytes) {
 
 }  // namespace
 
-LogSettings ReadLogSettings(const std::string& folder, LogSettingsCache& cache) {
+LogSettings ReadLogSettings(const std::string& folder, char* appDataPath, LogSettingsCache& cache) {
     // The file in the caller's folder shows by itself that the folder exists.
     std::string iniPath;
     platform::FileStamp stamp;
@@ -74,7 +75,7 @@ LogSettings ReadLogSettings(const std::string& folder, LogSettingsCache& cache) 
         stamp = platform::GetFileStamp(iniPath.c_str());
     }
     if (!stamp.exists) {
-        iniPath = SettingsFolder(folder) + platform::kPathSeparator + kSettingsFileName;
+        iniPath = SettingsFolder(folder, appDataPath) + platform::kPathSeparator + kSettingsFileName;
         stamp = platform::GetFileStamp(iniPath.c_str());
     }
     // A file that has not changed since it was last read, by a stamp taken

@@ -24,5 +24,6 @@ struct LogSettingsCache {
 };
 
 // The settings of the Interface.ini that serves `folder`: the one in the
-// folder, else in the application-data folder, else in the executable's.
-LogSettings ReadLogSettings(const std::string& folder, LogSettingsCache& cache);
+// folder, else in the application-data folder (asked for anew and kept in
+// `appDataPath` where given), else in the executable's.
+LogSettings ReadLogSettings(const std::string& folder, char* appDataPath, LogSettingsCache& cache);

@@ -11,14 +11,15 @@ constexpr std::size_t kBatchLimit = 256;
 }  // namespace
 
 bool CZkLogFile::Log(const std::string& moduleName, int level, int code, const std::string& text,
-                     const std::string& folder) {
+                     const LogTarget& target) {
+    const std::string folder = target.folder != nullptr ? target.folder : "";
     // Every step under the lock, which goes however the entry ends (also
     // when it finds no memory).
     const platform::LockScope scope(m_lock);
     // Settings first, in a batch once: another program's change of
     // Interface.ini takes effect with the next call.
     if (!(m_batchDepth > 0 && m_batchRefreshed && m_batchFolder == folder)) {
-        m_settings = ReadLogSettings(folder, m_cache);
+        m_settings = ReadLogSettings(folder, target.appDataPath, m_cache);
         if (m_batchDepth > 0) {
             m_batchFolder = folder;
             m_batchRefreshed = true;

@@ -15,6 +15,14 @@ extern const std::string g_moduleName;
 // File name of the run log inside the working directory.
 extern const std::string g_logFileName;
 
+// Where an entry goes: the folder of the run log and of its settings, and the
+// remembered application-data path (kPathBufferSize bytes), asked for anew
+// where the settings are not in that folder (null: none is remembered).
+struct LogTarget {
+    const char* folder;
+    char* appDataPath = nullptr;
+};
+
 class CZkLogFile {
 public:
     CZkLogFile() = default;
@@ -24,8 +32,11 @@ public:
     // Writes one entry into folder/Runlog.log when its level is at or below
     // the configured one. True when the entry was written and the file
     // closed (in a batch: when it was kept).
+    bool Log(const std::string& moduleName, int level, int code, const std::string& text, const LogTarget& target);
     bool Log(const std::string& moduleName, int level, int code, const std::string& text,
-             const std::string& folder);
+             const std::string& folder) {
+        return Log(moduleName, level, code, text, LogTarget{folder.c_str()});
+    }
 
     // While a batch is open, entries are kept, each as it was made (its time,
     // its rotation size), and written together when the batch closes or when

@@ -18,8 +18,7 @@ constexpr std::size_t kExePathBufferSize = 256;
 
 int GetWindowsVersionClass() { return platform::GetVersionClass(); }
 
-const char* GetAppDataPath() {
-    char* remembered = RememberedAppDataPath();
+const char* GetAppDataPath(char* remembered) {
     const int versionClass = GetWindowsVersionClass();
     if (versionClass == 0) {
         // Old systems have no common application-data folder.

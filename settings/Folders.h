@@ -6,13 +6,11 @@
 
 constexpr std::size_t kPathBufferSize = 260;
 
-// The last application-data path found, empty until the first success; a
-// failed query keeps it. The session holds it (engine/Session.cpp).
-char* RememberedAppDataPath();
-
 int GetWindowsVersionClass();
-// The product's folder below the machine-wide application-data folder.
-const char* GetAppDataPath();
+// The product's folder below the machine-wide application-data folder, kept
+// in `remembered` (kPathBufferSize bytes), which holds the last path found:
+// a failed query keeps it, and returns it.
+const char* GetAppDataPath(char* remembered);
 // The executable's full path up to, not including, its last separator.
 std::string GetExeFolder();
 bool GetCurrentDirectoryString(std::string& out);

@@ -20,14 +20,14 @@ bool BelongsToHeader(const char* tag) {
 }  // namespace
 
 CDeviceToCustWalk::CDeviceToCustWalk(const CDictionary& dictionary, COutputTree& output, bool createNil,
-                                     bool defaultNamespace, CErrorTable& errors, const char* logFolder,
+                                     bool defaultNamespace, CErrorTable& errors, const LogTarget* log,
                                      ConversionObserver* observer)
     : m_dictionary(dictionary),
       m_output(output),
       m_createNil(createNil),
       m_defaultNamespace(defaultNamespace),
       m_observer(dictionary, observer),
-      m_cursor(dictionary, output, false, logFolder, m_observer),
+      m_cursor(dictionary, output, false, log, m_observer),
       m_status(errors) {}
 
 void CDeviceToCustWalk::Run(const pugi::xml_document& input) {

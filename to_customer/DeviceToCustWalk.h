@@ -20,9 +20,9 @@ public:
     // schema-instance namespace; defaultNamespace: the root gets the device
     // namespace as its default. The error numbers go into `errors`. A field
     // whose parent was not written is logged (31000) into the run log of
-    // logFolder (none when it is null).
+    // `log` names (none when it is null).
     CDeviceToCustWalk(const CDictionary& dictionary, COutputTree& output, bool createNil, bool defaultNamespace,
-                      CErrorTable& errors, const char* logFolder, ConversionObserver* observer = nullptr);
+                      CErrorTable& errors, const LogTarget* log, ConversionObserver* observer = nullptr);
 
     void Run(const pugi::xml_document& input);
     const CStatusFile& Status() const { return m_status; }

@@ -88,13 +88,13 @@ std::string CStatusFile::Bytes(const CDictionary& dictionary) const {
     return bytes;
 }
 
-void CStatusFile::Write(const char* outputPath, const std::string& bytes) {
+void CStatusFile::Write(const char* outputPath, const std::string& bytes, UnwrittenFiles* unwritten) {
     // The path is built without a length limit: however long the output
     // path, the status file lands next to it, or nowhere if the system
     // refuses the name.
     const std::string statusPath = std::string(outputPath) + kStatusSuffix;
     // Never a pipe or a device: nothing may wait for a reader.
-    COutputFile file(statusPath.c_str(), true);
+    COutputFile file(statusPath.c_str(), unwritten, true);
     file.write(bytes.data(), bytes.size());
     file.Close();
 }

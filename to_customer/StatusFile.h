@@ -5,6 +5,7 @@
 #include <string>
 
 #include "dictionary/Dictionary.h"
+#include "output/OutputFile.h"
 #include "to_customer/ErrorTable.h"
 
 class CStatusFile {
@@ -32,8 +33,8 @@ public:
     // The file's bytes, made before anything is written, so that a run
     // without the memory for them writes neither file.
     std::string Bytes(const CDictionary& dictionary) const;
-    // Writes "<outputPath>_Status.xml".
-    static void Write(const char* outputPath, const std::string& bytes);
+    // Writes "<outputPath>_Status.xml"; a failure is noted in `unwritten`.
+    static void Write(const char* outputPath, const std::string& bytes, UnwrittenFiles* unwritten);
 
 private:
     CErrorTable& m_entries;

@@ -18,13 +18,13 @@ std::string FormatDateTime() {
 }  // namespace
 
 CCustToDeviceWalk::CCustToDeviceWalk(const CDictionary& dictionary, COutputTree& output,
-                                     std::int32_t& operationClass, const char* logFolder,
+                                     std::int32_t& operationClass, const LogTarget* log,
                                      ConversionObserver* observer)
     : m_dictionary(dictionary),
       m_output(output),
       m_operationClass(operationClass),
       m_observer(dictionary, observer),
-      m_cursor(dictionary, output, true, logFolder, m_observer) {}
+      m_cursor(dictionary, output, true, log, m_observer) {}
 
 void CCustToDeviceWalk::Run(const pugi::xml_document& input) {
     VisitNodes(input, [this](const pugi::xml_node& node) { Convert(node); });

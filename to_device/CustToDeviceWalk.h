@@ -18,9 +18,9 @@ public:
     // operationClass is read and left as the walk's modes set it: the
     // device-number codes of one call depend on the last mode of the call
     // before. A field whose parent was not written is logged (31000) into
-    // the run log of logFolder (none when it is null).
+    // the run log `log` names (none when it is null).
     CCustToDeviceWalk(const CDictionary& dictionary, COutputTree& output, std::int32_t& operationClass,
-                      const char* logFolder, ConversionObserver* observer = nullptr);
+                      const LogTarget* log, ConversionObserver* observer = nullptr);
 
     void Run(const pugi::xml_document& input);
 

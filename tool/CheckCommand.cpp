@@ -6,7 +6,7 @@
 #include <pugixml.hpp>
 
 #include "converter/ConversionObserver.h"
-#include "encoding/Utf8ToUtf16Converter.h"
+#include "encoding/EncodingDetection.h"
 #include "engine/Engine.h"
 #include "tool/CheckFindings.h"
 #include "tool/CheckReport.h"
@@ -151,9 +151,9 @@ void FindAlteredCharacters(const TextPositions& text, bool utf8, bool toCustomer
 }  // namespace
 
 int RunCheck(const std::string& inputPath, const CheckOptions& options) {
-    CUtf8ToUtf16Converter detector;
-    const int detected = detector.DetectEncoding(inputPath.c_str());
-    if (detected != 0) {
+    const EncodingDetection detection = DetectEncoding(inputPath.c_str());
+    const int detected = detection.result;
+    if (detected != kSuccess) {
         std::fprintf(stderr, "zk8conv: %s: %s (%d); %s\n", options.shownName.c_str(), ResultMeaning(detected),
                      detected, InputRemedy(detected, inputPath).c_str());
         return 2;
@@ -198,7 +198,7 @@ int RunCheck(const std::string& inputPath, const CheckOptions& options) {
     }
     FindCdataSections(inputPath, findings);
     TextPositions positions(inputPath);
-    FindAlteredCharacters(positions, detector.m_encoding == CUtf8ToUtf16Converter::kUtf8, !toDevice, findings);
+    FindAlteredCharacters(positions, detection.encoding == TextEncoding::Utf8, !toDevice, findings);
     findings.Sort();
 
     const CheckReportHeading heading{options.shownName, toDevice ? "to-device" : "to-customer"};
