@@ -14,7 +14,6 @@
 #include <cstdio>
 #include <new>
 #include <random>
-#include <utility>
 
 #include "platform/Platform.h"
 
@@ -99,24 +98,6 @@ int LockWhole(int fd, long long deadline) {
 }
 
 }  // namespace
-
-File::~File() { Close(); }
-
-File::File(File&& other) noexcept : m_stream(other.m_stream), m_size(other.m_size), m_held(other.m_held) {
-    other.m_stream = nullptr;
-    other.m_size = -1;
-    other.m_held = 0;
-}
-
-File& File::operator=(File&& other) noexcept {
-    if (this != &other) {
-        Close();
-        std::swap(m_stream, other.m_stream);
-        std::swap(m_size, other.m_size);
-        std::swap(m_held, other.m_held);
-    }
-    return *this;
-}
 
 bool File::Close() {
     std::FILE* stream = m_stream;

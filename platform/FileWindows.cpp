@@ -13,7 +13,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <new>
-#include <utility>
 
 #include "platform/Platform.h"
 
@@ -104,24 +103,6 @@ struct FileAccess {
     }
     static long long& Held(File& file) { return file.m_held; }
 };
-
-File::~File() { Close(); }
-
-File::File(File&& other) noexcept : m_stream(other.m_stream), m_size(other.m_size), m_held(other.m_held) {
-    other.m_stream = nullptr;
-    other.m_size = -1;
-    other.m_held = 0;
-}
-
-File& File::operator=(File&& other) noexcept {
-    if (this != &other) {
-        Close();
-        std::swap(m_stream, other.m_stream);
-        std::swap(m_size, other.m_size);
-        std::swap(m_held, other.m_held);
-    }
-    return *this;
-}
 
 bool File::Close() {
     std::FILE* stream = m_stream;

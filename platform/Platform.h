@@ -13,6 +13,9 @@ namespace platform {
 // Put between a folder and a file name ("\\" on Windows, "/" elsewhere).
 extern const char kPathSeparator;
 
+// Copies src into `size` bytes at out, cut to fit with its terminator.
+void CopyCut(const char* src, char* out, std::size_t size);
+
 // Path of the loaded module whose file name is the host module ("ZKHost.dll",
 // on POSIX "libZKHost.so"); when none is loaded, the executable's path, as the
 // Windows module-name query does for a null handle. Cut to fit `size` bytes.

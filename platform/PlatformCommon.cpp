@@ -1,9 +1,36 @@
 // The part of the platform layer that is the same on every system.
+#include "platform/File.h"
 #include "platform/Platform.h"
 
 #include <cstdlib>
+#include <cstring>
+#include <utility>
 
 namespace platform {
+
+void CopyCut(const char* src, char* out, std::size_t size) {
+    if (size == 0) return;
+    std::strncpy(out, src, size - 1);
+    out[size - 1] = '\0';
+}
+
+File::~File() { Close(); }
+
+File::File(File&& other) noexcept : m_stream(other.m_stream), m_size(other.m_size), m_held(other.m_held) {
+    other.m_stream = nullptr;
+    other.m_size = -1;
+    other.m_held = 0;
+}
+
+File& File::operator=(File&& other) noexcept {
+    if (this != &other) {
+        Close();
+        std::swap(m_stream, other.m_stream);
+        std::swap(m_size, other.m_size);
+        std::swap(m_held, other.m_held);
+    }
+    return *this;
+}
 
 long LockWaitMilliseconds() {
     const char* given = std::getenv("ZK8_LOCK_WAIT_MS");

@@ -28,12 +28,6 @@ namespace {
 
 const char kHostModuleName[] = "libZKHost.so";
 
-void CopyCut(const char* src, char* out, std::size_t size) {
-    if (size == 0) return;
-    std::strncpy(out, src, size - 1);
-    out[size - 1] = '\0';
-}
-
 int FindHostModule(struct dl_phdr_info* info, std::size_t, void* data) {
     const char* name = info->dlpi_name;
     if (name == nullptr || *name == '\0') return 0;

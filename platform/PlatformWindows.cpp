@@ -21,12 +21,6 @@ namespace {
 
 const char kHostModuleName[] = "ZKHost.dll";
 
-void CopyCut(const char* src, char* out, std::size_t size) {
-    if (size == 0) return;
-    std::strncpy(out, src, size - 1);
-    out[size - 1] = '\0';
-}
-
 // The module-name query returns 0 on failure; a path that did not fit is cut
 // and, on older systems, left without its terminator.
 bool ModuleFileName(HMODULE module, char* out, std::size_t size) {

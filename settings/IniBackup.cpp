@@ -9,20 +9,13 @@
 #include "platform/File.h"
 #include "platform/Platform.h"
 #include "settings/Folders.h"
+#include "settings/IniFile.h"
 
 namespace {
 
 const char kSavedDataFolder[] = "SavedData";
 const char kIniExtension[] = ".ini";
 const char kBackupSuffix[] = "_bkp.ini";
-
-bool EqualIgnoringCase(const char* a, const char* b) {
-    auto fold = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-    for (; *a != '\0' && *b != '\0'; ++a, ++b) {
-        if (fold(*a) != fold(*b)) return false;
-    }
-    return *a == *b;
-}
 
 }  // namespace
 

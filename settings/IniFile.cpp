@@ -16,14 +16,6 @@ constexpr std::size_t kMaxNameLength = 127;
 // A key line contributes at most this many characters before the "=".
 constexpr int kKeyFieldLength = 128;
 
-char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool EqualIgnoringCase(const char* a, const char* b) {
-    for (; *a != '\0' && *b != '\0'; ++a, ++b) {
-        if (FoldAscii(*a) != FoldAscii(*b)) return false;
-    }
-    return *a == *b;
-}
 
 // Blanks and control characters; bytes 128..255 count as well, because the
 // comparison is made on signed characters.
@@ -37,6 +29,14 @@ bool CopyName(const char* name, char* field) {
 }
 
 }  // namespace
+
+bool EqualIgnoringCase(const char* a, const char* b) {
+    const auto fold = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
+    for (; *a != '\0' && *b != '\0'; ++a, ++b) {
+        if (fold(*a) != fold(*b)) return false;
+    }
+    return *a == *b;
+}
 
 bool CIniFile::Reset(const char* path) {
     m_currentLine = 0;

@@ -5,6 +5,9 @@
 
 #include "platform/File.h"
 
+// Whether two texts are equal with the letters A to Z taken as a to z.
+bool EqualIgnoringCase(const char* a, const char* b);
+
 class CIniFile {
 public:
     // Reads the file at path: only a regular file, and through a symbolic

@@ -88,11 +88,13 @@ std::string CStatusFile::Bytes(const CDictionary& dictionary) const {
     return bytes;
 }
 
+std::string CStatusFile::PathOf(const std::string& outputPath) { return outputPath + kStatusSuffix; }
+
 void CStatusFile::Write(const char* outputPath, const std::string& bytes, UnwrittenFiles* unwritten) {
     // The path is built without a length limit: however long the output
     // path, the status file lands next to it, or nowhere if the system
     // refuses the name.
-    const std::string statusPath = std::string(outputPath) + kStatusSuffix;
+    const std::string statusPath = PathOf(outputPath);
     // Never a pipe or a device: nothing may wait for a reader.
     COutputFile file(statusPath.c_str(), unwritten, true);
     file.write(bytes.data(), bytes.size());

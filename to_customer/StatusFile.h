@@ -33,7 +33,9 @@ public:
     // The file's bytes, made before anything is written, so that a run
     // without the memory for them writes neither file.
     std::string Bytes(const CDictionary& dictionary) const;
-    // Writes "<outputPath>_Status.xml"; a failure is noted in `unwritten`.
+    // "<outputPath>_Status.xml": the whole path and the suffix, however long.
+    static std::string PathOf(const std::string& outputPath);
+    // Writes PathOf(outputPath); a failure is noted in `unwritten`.
     static void Write(const char* outputPath, const std::string& bytes, UnwrittenFiles* unwritten);
 
 private:

@@ -11,14 +11,13 @@
 #include <memory>
 #include <vector>
 
+#include "to_customer/StatusFile.h"
 #include "tool/FileCopy.h"
 #include "tool/ScratchFiles.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-const char kStatusSuffix[] = "_Status.xml";
 
 std::string Describe(const std::string& path, int error) {
     return "cannot write " + path + ": " + std::strerror(error);
@@ -152,7 +151,7 @@ std::string Deliver(const Destination& destination, ScratchFile& file) {
 }  // namespace
 
 std::string StatusFileOf(const std::string& output) {
-    return output + kStatusSuffix;
+    return CStatusFile::PathOf(output);
 }
 
 bool SameDestination(const std::string& a, const std::string& b) { return SameFile(a, b); }
