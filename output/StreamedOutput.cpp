@@ -101,7 +101,7 @@ OutNode CStreamedOutput::Append(const OutNode& parent, const char* name, const O
         last = &at->lastChild;
         held = at->state == Element::kHeld;
         if (*first == nullptr && (at->state == Element::kStartTag || at->state == Element::kOpen)) {
-            ++m_pathWithPending;
+            PendingBegins(at);
         }
     } else {
         // Closed: its late children, found by where it ends.
@@ -167,6 +167,18 @@ void CStreamedOutput::Settle(OutNode& node) {
     if (element != nullptr && element->state == Element::kClosed) node = OutNode(node.Names(), element->at);
 }
 
+void CStreamedOutput::PendingBegins(Element* open) {
+    open->pendingAt = static_cast<std::uint32_t>(m_pathPending.size());
+    m_pathPending.push_back(open);
+}
+
+void CStreamedOutput::PendingEnds(Element* open) {
+    Element* last = m_pathPending.back();
+    m_pathPending[open->pendingAt] = last;
+    last->pendingAt = open->pendingAt;
+    m_pathPending.pop_back();
+}
+
 void CStreamedOutput::CloseTop() {
     Element* element = m_path.back();
     m_path.pop_back();
@@ -193,7 +205,7 @@ void CStreamedOutput::WritePending(std::uint64_t recent) {
         Element* parent = m_path.back();
         Element* element = parent->firstChild;
         if (element == nullptr) {
-            if (m_pathWithPending == 0 || m_path.size() == 1) return;
+            if (m_pathPending.empty() || m_path.size() == 1) return;
             CloseTop();
             continue;
         }
@@ -201,7 +213,7 @@ void CStreamedOutput::WritePending(std::uint64_t recent) {
         parent->firstChild = element->next;
         if (parent->firstChild == nullptr) {
             parent->lastChild = nullptr;
-            --m_pathWithPending;
+            PendingEnds(parent);
         }
         element->next = nullptr;
         --m_pending;
@@ -216,10 +228,13 @@ void CStreamedOutput::WritePending(std::uint64_t recent) {
             m_writer.EndStartTag();
             m_writer.Text(element->text);
             element->state = Element::kOpen;
+            // Written: its copy may go with the store that holds it.
+            element->text = nullptr;
+            element->textCopied = false;
         }
         element->at = m_path.size();
         m_path.push_back(element);
-        if (element->firstChild != nullptr) ++m_pathWithPending;
+        if (element->firstChild != nullptr) PendingBegins(element);
     }
 }
 
@@ -227,7 +242,7 @@ void CStreamedOutput::KeepPendingTexts() {
     TextStore& next = m_texts[1 - m_currentTexts];
     next.Clear();
     std::vector<Element*> stack;
-    for (Element* open : m_path) {
+    for (Element* open : m_pathPending) {
         for (Element* child = open->firstChild; child != nullptr; child = child->next) stack.push_back(child);
     }
     while (!stack.empty()) {
@@ -238,11 +253,6 @@ void CStreamedOutput::KeepPendingTexts() {
             element->attributes.values[i] = next.Copy(element->attributes.values[i]);
         }
         for (Element* child = element->firstChild; child != nullptr; child = child->next) stack.push_back(child);
-    }
-    // What the open elements on the path show was written already.
-    for (Element* open : m_path) {
-        open->text = nullptr;
-        open->textCopied = false;
     }
     m_currentTexts = 1 - m_currentTexts;
 }
