@@ -51,18 +51,24 @@ CStreamedOutput::~CStreamedOutput() {
 }
 
 const OutNames* CStreamedOutput::Names(const char* name, const char* parentName) {
-    // Fields come in runs with the same names.
-    if (m_lastNames != nullptr && m_lastNames->name == name && m_lastNames->parentName == parentName) {
-        return m_lastNames;
-    }
+    // A few dozen pairs make up most of an output: a small table by the
+    // two pointers finds them without the map.
+    const std::uintptr_t mixed = reinterpret_cast<std::uintptr_t>(name) * 31 + reinterpret_cast<std::uintptr_t>(parentName);
+    const OutNames*& cached = m_namesCache[(mixed ^ (mixed >> 9)) % kNamesCacheSize];
+    if (cached != nullptr && cached->name == name && cached->parentName == parentName) return cached;
     const auto key = std::make_pair(name, parentName);
     auto found = m_namesIndex.find(key);
     if (found == m_namesIndex.end()) {
-        m_names.push_back(OutNames{name, parentName, this});
+        m_names.emplace_back();
+        NamesWithTags& names = m_names.back();
+        names.name = name;
+        names.parentName = parentName;
+        names.owner = this;
+        names.tags = CMarkupWriter::Tags(name);
         found = m_namesIndex.emplace(key, &m_names.back()).first;
     }
-    m_lastNames = found->second;
-    return m_lastNames;
+    cached = found->second;
+    return cached;
 }
 
 CStreamedOutput::Element* CStreamedOutput::NewElement(const OutNames* names) {
@@ -187,7 +193,7 @@ void CStreamedOutput::CloseTop() {
     if (empty) {
         m_writer.EmptyEnd();
     } else {
-        m_writer.EndTag(element->names->name);
+        m_writer.EndTag(TagsOf(element->names));
     }
     element->state = Element::kClosed;
     element->at = Mark(offset, empty);
@@ -221,7 +227,7 @@ void CStreamedOutput::WritePending(std::uint64_t recent) {
             m_writer.EndStartTag();
             parent->state = Element::kOpen;
         }
-        m_writer.StartTag(element->names->name, element->attributes);
+        m_writer.StartTag(TagsOf(element->names), element->attributes);
         element->attributes = OutAttributes();
         element->state = Element::kStartTag;
         if (element->text != nullptr) {
@@ -262,7 +268,7 @@ void CStreamedOutput::Render(const Element* root, CMarkupWriter& writer) {
     std::vector<const Element*> parents;
     const Element* element = root;
     for (;;) {
-        writer.StartTag(element->names->name, element->attributes);
+        writer.StartTag(TagsOf(element->names), element->attributes);
         if (element->text == nullptr && element->firstChild == nullptr) {
             writer.EmptyEnd();
         } else {
@@ -273,7 +279,7 @@ void CStreamedOutput::Render(const Element* root, CMarkupWriter& writer) {
                 element = element->firstChild;
                 continue;
             }
-            writer.EndTag(element->names->name);
+            writer.EndTag(TagsOf(element->names));
         }
         // The next element: a sibling, or the end of a parent first.
         for (;;) {
@@ -284,7 +290,7 @@ void CStreamedOutput::Render(const Element* root, CMarkupWriter& writer) {
             }
             element = parents.back();
             parents.pop_back();
-            writer.EndTag(element->names->name);
+            writer.EndTag(TagsOf(element->names));
         }
     }
 }
@@ -309,7 +315,7 @@ void CStreamedOutput::Finish() {
             for (const Element* child = entry.second.firstChild; child != nullptr; child = child->next) {
                 Render(child, writer);
             }
-            if (empty) writer.EndTag(entry.second.names->name);
+            if (empty) writer.EndTag(TagsOf(entry.second.names));
             bytes.Flush();
         }
         splices.push_back(std::move(splice));

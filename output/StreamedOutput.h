@@ -78,6 +78,11 @@ private:
         Element* lastChild = nullptr;
         Element* next = nullptr;  // the next such sibling, or the next free record
     };
+    // The names of elements, with the name's tags as written.
+    struct NamesWithTags : OutNames {
+        TagBytes tags;
+    };
+    static const TagBytes& TagsOf(const OutNames* names) { return static_cast<const NamesWithTags*>(names)->tags; }
     // A closed element that was given late children.
     struct LateChildren {
         const OutNames* names;
@@ -132,8 +137,9 @@ private:
         }
     };
     std::unordered_map<std::pair<const char*, const char*>, const OutNames*, PairHash> m_namesIndex;
-    std::deque<OutNames> m_names;
-    const OutNames* m_lastNames = nullptr;
+    std::deque<NamesWithTags> m_names;
+    static constexpr std::size_t kNamesCacheSize = 256;
+    const OutNames* m_namesCache[kNamesCacheSize] = {};
 
     std::vector<std::unique_ptr<Element[]>> m_blocks;
     Element* m_free = nullptr;
