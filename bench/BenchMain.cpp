@@ -15,7 +15,7 @@
 //   zk8bench --overlap [--scratch DIR] [--threads 8] [--calls 250] [--runs 5]
 //       figure 5: threads calling at once against the same calls one at a time
 //   zk8bench --scaling [--scratch DIR] [--start 0.5] [--doublings 5] [--runs 3]
-//            [--data FILE]
+//            [--data FILE] [--dimensions size,records,depth,...]
 //       every dimension of an input doubled, both directions, conversion and
 //       check: the growth factor of each doubling (points for the plot in FILE)
 //
@@ -299,6 +299,7 @@ int main(int argc, char** argv) {
     double start = 0.5;
     int doublings = 5;
     std::string data = "scaling.txt";
+    std::vector<std::string> dimensions;
     int threads = 8;
     int calls = 250;
     int runs = 0;
@@ -337,6 +338,8 @@ int main(int argc, char** argv) {
             start = std::atof(argv[++i]);
         } else if (std::strcmp(argv[i], "--doublings") == 0 && i + 1 < argc) {
             doublings = std::max(1, std::atoi(argv[++i]));
+        } else if (std::strcmp(argv[i], "--dimensions") == 0 && i + 1 < argc) {
+            dimensions = SplitList(argv[++i]);
         } else if (std::strcmp(argv[i], "--data") == 0 && i + 1 < argc) {
             data = argv[++i];
         } else if (std::strcmp(argv[i], "--threads") == 0 && i + 1 < argc) {
@@ -366,7 +369,7 @@ int main(int argc, char** argv) {
     int result = 0;
     if (scaling) {
 #ifdef ZK8_TOOL_PATH
-        result = ScalingMain(self, ZK8_TOOL_PATH, start, doublings, runs > 0 ? runs : 3, data);
+        result = ScalingMain(self, ZK8_TOOL_PATH, start, doublings, runs > 0 ? runs : 3, data, dimensions);
 #else
         std::fprintf(stderr, "zk8bench: built without zk8conv, no scaling benchmark\n");
         result = 2;

@@ -58,7 +58,7 @@ std::string Growth(double now, double before) {
 }  // namespace
 
 int ScalingMain(const std::string& self, const std::string& tool, double startMegabytes, int doublings, int runs,
-                const std::string& dataPath) {
+                const std::string& dataPath, const std::vector<std::string>& only) {
     const std::string root = Scratch::Root();
     std::printf("Each dimension doubled %d times from %g MB, both directions; times are the best of %d fresh "
                 "processes; growth = time / time at half the size (goal: at most 2.3)\n",
@@ -73,6 +73,9 @@ int ScalingMain(const std::string& self, const std::string& tool, double startMe
     std::string worstWhere;
     for (Direction direction : {Direction::ToDevice, Direction::ToCustomer}) {
         for (Dimension dimension : kDimensions) {
+            if (!only.empty() && std::find(only.begin(), only.end(), DimensionName(dimension)) == only.end()) {
+                continue;
+            }
             data << "# " << DirectionName(direction) << " " << DimensionName(dimension) << "\n";
             Point previous;
             for (int step = 0; step <= doublings; ++step) {

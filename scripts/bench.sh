@@ -27,7 +27,7 @@ cd "$(dirname "$0")/.."
 scratch=/tmp/zk8bench
 sizes=1,10,100
 memory_sizes=1,3,10,30,100
-goal_sizes=10,50,100
+goal_sizes=10,50
 parts=figures,memory,goals,overlap,scaling
 while [ $# -gt 0 ]; do
   case "$1" in
