@@ -51,12 +51,14 @@ mkdir -p "$results"
 machine="$(nproc) CPUs ($(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')), $(awk '/MemTotal/ {printf "%.1f GB", $2 / 1048576}' /proc/meminfo) memory"
 bench=build-bench/bench/zk8bench
 
-# Runs one part: its command's output shown and kept with where and when it ran.
+# Runs one part: its command's output shown and kept with where and when it
+# ran (the scratch folder is the one the command names).
 part() {
-  local name="$1"; shift
+  local name="$1" where="$2"; shift 2
+  mkdir -p "$where"
   echo "== $name: $*"
   {
-    echo "commit $commit, $(date -u +%Y-%m-%d), $machine, scratch $(df --output=fstype "$(dirname "$scratch")" | tail -1 | xargs)," \
+    echo "commit $commit, $(date -u +%Y-%m-%d), $machine, scratch $where on $(df --output=fstype "$where" | tail -1 | xargs)," \
          "load average before $(cut -d' ' -f1-3 /proc/loadavg)"
     echo
     "$@"
@@ -65,20 +67,20 @@ part() {
   echo
 }
 
-wanted figures && part figures "$bench" --scratch "$scratch" --sizes "$sizes"
+wanted figures && part figures "$scratch" "$bench" --scratch "$scratch" --sizes "$sizes"
 if wanted memory; then
-  part memory "$bench" --memory --scratch "$scratch" --sizes "$memory_sizes"
+  part memory "$scratch" "$bench" --memory --scratch "$scratch" --sizes "$memory_sizes"
   tail -n +3 "$results/memory.txt" >build-bench/memory.txt
   python3 scripts/plot-memory.py build-bench/memory.txt docs/figures
 fi
 if wanted goals; then
-  part goals "$bench" --goals --scratch "$scratch" --sizes "$goal_sizes"
+  part goals "$scratch" "$bench" --goals --scratch "$scratch" --sizes "$goal_sizes"
   # The single records again where the file system costs least.
-  [ -d /dev/shm ] && part goals-tmpfs "$bench" --singles --scratch /dev/shm/zk8bench
+  [ -d /dev/shm ] && part goals-tmpfs /dev/shm/zk8bench "$bench" --singles --scratch /dev/shm/zk8bench
 fi
-wanted overlap && part overlap "$bench" --overlap --scratch "$scratch"
+wanted overlap && part overlap "$scratch" "$bench" --overlap --scratch "$scratch"
 if wanted scaling; then
-  part scaling "$bench" --scaling --scratch "$scratch" --data build-bench/scaling.txt
+  part scaling "$scratch" "$bench" --scaling --scratch "$scratch" --data build-bench/scaling.txt
   scripts/plot-scaling.sh build-bench/scaling.txt docs/figures/scaling.svg
 fi
 
