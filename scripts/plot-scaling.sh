@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Draws the points of `zk8bench --scaling --data FILE` as one SVG: time
+# Draws the points of `zk8bench --scaling --data FILE` as one SVG: processor time
 # against input size, a panel per direction and step (conversion, check),
 # one line per dimension. Linear axes, so that a cost that grows faster
 # than the input bends its line upwards.
@@ -29,7 +29,7 @@ set terminal svg size 960,720 dynamic font 'sans,11' background '#ffffff'
 set output '$output'
 set multiplot layout 2,2 title 'Time against input size: each dimension doubled five times (zk8bench --scaling)'
 set xlabel 'input (MB)'
-set ylabel 'seconds'
+set ylabel 'processor seconds'
 set key top left font ',9'
 set grid
 set xrange [0:*]
