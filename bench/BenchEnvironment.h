@@ -67,8 +67,17 @@ int ChildMain(int argc, char** argv);
 // input sizes in MB and shapes of input.
 int MemoryMain(const std::string& self, const std::vector<double>& sizes, const std::vector<Shape>& shapes);
 
-// The goals against the strict floor (see MemoryProfile.cpp), `runs` runs each.
-int GoalsMain(const std::string& self, const std::vector<double>& sizes, int runs);
+// The goals against the floors (see MemoryProfile.cpp): large files of the
+// given sizes, then (with `singles`) single-record calls; `runs` runs each.
+int GoalsMain(const std::string& self, const std::vector<double>& sizes, bool singles, int runs);
+
+// The scaling benchmark: each dimension of an input doubled `doublings`
+// times from startMegabytes, both directions, through the export and through
+// `tool check`; the table goes to standard output, the points to dataPath
+// (for scripts/plot-scaling.sh); only the dimensions named in `only`, when
+// it is not empty (a plot needs them all).
+int ScalingMain(const std::string& self, const std::string& tool, double startMegabytes, int doublings, int runs,
+                const std::string& dataPath, const std::vector<std::string>& only);
 
 // Figure 5: `threads` threads of `calls` small conversions each at once,
 // against the same calls one at a time; `runs` runs.

@@ -10,8 +10,14 @@
 //       the goals against the strict floor: large files, 2000 single records
 //   zk8bench --singles [--scratch DIR] [--runs 3]
 //       the single-record goals alone (for a scratch folder on tmpfs)
+//   zk8bench --larges [--scratch DIR] [--sizes 10,50,100] [--runs 3]
+//       the large-file goals alone
 //   zk8bench --overlap [--scratch DIR] [--threads 8] [--calls 250] [--runs 5]
 //       figure 5: threads calling at once against the same calls one at a time
+//   zk8bench --scaling [--scratch DIR] [--start 0.5] [--doublings 5] [--runs 3]
+//            [--data FILE] [--dimensions size,records,depth,...]
+//       every dimension of an input doubled, both directions, conversion and
+//       check: the growth factor of each doubling (points for the plot in FILE)
 //
 // Every comparison runs both sides in the same iteration, one after the
 // other, so that their ratio holds on a noisy machine. Generated inputs and
@@ -285,7 +291,13 @@ int main(int argc, char** argv) {
     bool memory = false;
     bool goals = false;
     bool singlesOnly = false;
+    bool largesOnly = false;
     bool overlap = false;
+    bool scaling = false;
+    double start = 0.5;
+    int doublings = 5;
+    std::string data = "scaling.txt";
+    std::vector<std::string> dimensions;
     int threads = 8;
     int calls = 250;
     int runs = 0;
@@ -313,8 +325,21 @@ int main(int argc, char** argv) {
         } else if (std::strcmp(argv[i], "--singles") == 0) {
             goals = true;
             singlesOnly = true;
+        } else if (std::strcmp(argv[i], "--larges") == 0) {
+            goals = true;
+            largesOnly = true;
         } else if (std::strcmp(argv[i], "--overlap") == 0) {
             overlap = true;
+        } else if (std::strcmp(argv[i], "--scaling") == 0) {
+            scaling = true;
+        } else if (std::strcmp(argv[i], "--start") == 0 && i + 1 < argc) {
+            start = std::atof(argv[++i]);
+        } else if (std::strcmp(argv[i], "--doublings") == 0 && i + 1 < argc) {
+            doublings = std::max(1, std::atoi(argv[++i]));
+        } else if (std::strcmp(argv[i], "--dimensions") == 0 && i + 1 < argc) {
+            dimensions = SplitList(argv[++i]);
+        } else if (std::strcmp(argv[i], "--data") == 0 && i + 1 < argc) {
+            data = argv[++i];
         } else if (std::strcmp(argv[i], "--threads") == 0 && i + 1 < argc) {
             threads = std::max(1, std::atoi(argv[++i]));
         } else if (std::strcmp(argv[i], "--calls") == 0 && i + 1 < argc) {
@@ -340,10 +365,17 @@ int main(int argc, char** argv) {
     std::this_thread::sleep_for(std::chrono::seconds(3));
 
     int result = 0;
-    if (overlap) {
+    if (scaling) {
+#ifdef ZK8_TOOL_PATH
+        result = ScalingMain(self, ZK8_TOOL_PATH, start, doublings, runs > 0 ? runs : 3, data, dimensions);
+#else
+        std::fprintf(stderr, "zk8bench: built without zk8conv, no scaling benchmark\n");
+        result = 2;
+#endif
+    } else if (overlap) {
         result = OverlapMain(threads, calls, runs > 0 ? runs : 5);
     } else if (goals) {
-        result = GoalsMain(self, singlesOnly ? std::vector<double>() : sizes, runs > 0 ? runs : 3);
+        result = GoalsMain(self, singlesOnly ? std::vector<double>() : sizes, !largesOnly, runs > 0 ? runs : 3);
     } else if (memory) {
         result = MemoryMain(self, sizes, shapes);
     } else {

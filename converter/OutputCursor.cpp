@@ -13,23 +13,27 @@ const int kUnknownFieldCode = 31000;
 
 void COutputCursor::Push(const OutNode& element) {
     m_open.push_back(element);
+    ++m_pushesSinceRetry;
     if (m_open.size() >= m_settled + kSettleEvery) SettleSome();
 }
 
-// The entries pushed since the last time but the top, and those that could
-// not be settled then.
+// The entries pushed since the last time but the top, and, now and then,
+// those that could not be settled before. Each look is paid for by a push.
 void COutputCursor::SettleSome() {
-    std::vector<std::size_t> still;
-    auto settle = [&](std::size_t index) {
-        m_output.Settle(m_open[index]);
-        if (m_open[index].Element() != nullptr) still.push_back(index);
-    };
-    for (std::size_t index : m_unsettled) {
-        if (index < m_settled) settle(index);
+    if (m_pushesSinceRetry >= m_unsettled.size()) {
+        std::size_t kept = 0;
+        for (std::size_t index : m_unsettled) {
+            m_output.Settle(m_open[index]);
+            if (m_open[index].Element() != nullptr) m_unsettled[kept++] = index;
+        }
+        m_unsettled.resize(kept);
+        m_pushesSinceRetry = 0;
     }
-    for (std::size_t index = m_settled; index + 1 < m_open.size(); ++index) settle(index);
+    for (std::size_t index = m_settled; index + 1 < m_open.size(); ++index) {
+        m_output.Settle(m_open[index]);
+        if (m_open[index].Element() != nullptr) m_unsettled.push_back(index);
+    }
     m_settled = m_open.size() - 1;
-    m_unsettled.swap(still);
 }
 
 void COutputCursor::Align(const pugi::xml_node& inputElement) {

@@ -42,6 +42,7 @@ private:
     void PopOpen() {
         m_open.pop_back();
         if (m_settled > m_open.size()) m_settled = m_open.size();
+        while (!m_unsettled.empty() && m_unsettled.back() >= m_open.size()) m_unsettled.pop_back();
     }
 
     const CDictionary& m_dictionary;
@@ -53,11 +54,14 @@ private:
     // its handles are settled every so often: those of elements that are
     // written and closed then hold no memory of the output's. Below
     // m_settled, all are settled but those listed in m_unsettled (elements
-    // that were still pending or open), which are tried again.
+    // that were still pending or open, in ascending order). Those are tried
+    // again only after as many pushes as there are of them, so that a deep
+    // path of open elements costs a constant per push, not its depth.
     void SettleSome();
     std::deque<OutNode> m_open;
     std::size_t m_settled = 0;
     std::vector<std::size_t> m_unsettled;
+    std::size_t m_pushesSinceRetry = 0;
     // Fields come in runs under one parent: its lookup is kept.
     pugi::xml_node m_alignedParent;
     const char* m_alignedWanted = "";

@@ -1,8 +1,7 @@
 #include "converter/WalkObserver.h"
 
-void CWalkObserver::ObserveAttributes(const pugi::xml_node& node, const char* modeName,
-                                      const CDictionary::NameMap& modes, bool modeWritten) const {
-    if (m_observer == nullptr) return;
+void CWalkObserver::ObserveAllAttributes(const pugi::xml_node& node, const char* modeName,
+                                         const CDictionary::NameMap& modes, bool modeWritten) const {
     bool first = true;
     for (pugi::xml_attribute attribute : node.attributes()) {
         const std::string name = attribute.name();
@@ -15,8 +14,7 @@ void CWalkObserver::ObserveAttributes(const pugi::xml_node& node, const char* mo
     }
 }
 
-void CWalkObserver::ObserveUnknown(const pugi::xml_node& node, const char* name, bool expected) const {
-    if (m_observer == nullptr) return;
+void CWalkObserver::ObserveUnknownNode(const pugi::xml_node& node, const char* name, bool expected) const {
     const pugi::xml_node_type type = node.type();
     if (type == pugi::node_pcdata || type == pugi::node_cdata) {
         // Only an element's first child is its text.
@@ -28,9 +26,37 @@ void CWalkObserver::ObserveUnknown(const pugi::xml_node& node, const char* name,
 
 bool CWalkObserver::InsideElementTagged(const pugi::xml_node& node, bool toDevice,
                                         bool (*test)(const std::string& tag)) const {
-    for (pugi::xml_node ancestor = node.parent(); ancestor; ancestor = ancestor.parent()) {
-        const std::string name = ancestor.name();
-        if (test(toDevice ? m_dictionary.FindInternForExtern(name) : name)) return true;
+    if (test != m_insideTest || toDevice != m_insideToDevice) {
+        m_insidePath.clear();
+        m_insideAt.clear();
+        m_insideTest = test;
+        m_insideToDevice = toDevice;
     }
-    return false;
+    // Up to the nearest ancestor already answered. What lies below it on the
+    // path is no ancestor of node; a walk in document order never comes back
+    // into it.
+    std::vector<pugi::xml_node> unanswered;
+    std::size_t kept = 0;
+    for (pugi::xml_node ancestor = node.parent(); ancestor; ancestor = ancestor.parent()) {
+        const auto found = m_insideAt.find(ancestor.internal_object());
+        if (found != m_insideAt.end()) {
+            kept = found->second + 1;
+            break;
+        }
+        unanswered.push_back(ancestor);
+    }
+    while (m_insidePath.size() > kept) {
+        m_insideAt.erase(m_insidePath.back().first);
+        m_insidePath.pop_back();
+    }
+    bool inside = kept > 0 && m_insidePath.back().second;
+    for (auto ancestor = unanswered.rbegin(); ancestor != unanswered.rend(); ++ancestor) {
+        if (!inside) {
+            const std::string name = ancestor->name();
+            inside = test(toDevice ? m_dictionary.FindInternForExtern(name) : name);
+        }
+        m_insideAt.emplace(ancestor->internal_object(), m_insidePath.size());
+        m_insidePath.emplace_back(ancestor->internal_object(), inside);
+    }
+    return inside;
 }

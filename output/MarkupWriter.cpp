@@ -3,6 +3,20 @@
 #include <cstring>
 #include <string>
 
+TagBytes CMarkupWriter::Tags(const char* name) {
+    TagBytes tags;
+    {
+        CUtf16Output start(tags.start, false);
+        CMarkupWriter(start).Put("<");
+        start.Text(Name(name));
+        start.Flush();
+    }
+    CUtf16Output end(tags.end, false);
+    CMarkupWriter(end).EndTag(name);
+    end.Flush();
+    return tags;
+}
+
 void CMarkupWriter::EscapedText(const char* utf8) {
     std::string run;
     for (const char* p = utf8; *p != '\0'; ++p) {

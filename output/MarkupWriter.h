@@ -5,33 +5,43 @@
 // as ":anonymous".
 #pragma once
 
+#include <string>
+
 #include "output/OutputTree.h"
 #include "output/Utf16Output.h"
+
+// A name's start and end tags as they are written ("<name" and "</name>"),
+// made once for a name written many times.
+struct TagBytes {
+    std::string start;
+    std::string end;
+};
 
 class CMarkupWriter {
 public:
     explicit CMarkupWriter(CUtf16Output& out) : m_out(out) {}
 
+    static TagBytes Tags(const char* name);
+
     // "<name" and its attributes (values as they stand): a start tag that
     // EndStartTag or EmptyEnd completes.
     void StartTag(const char* name, const OutAttributes& attributes = OutAttributes()) {
-        m_out.Ascii("<");
+        Put("<");
         m_out.Text(Name(name));
-        for (int i = 0; i < attributes.count; ++i) {
-            m_out.Ascii(" ");
-            m_out.Text(Name(attributes.names[i]));
-            m_out.Ascii("=\"");
-            m_out.Text(attributes.values[i]);
-            m_out.Ascii("\"");
-        }
+        Attributes(attributes);
     }
-    void EndStartTag() { m_out.Ascii(">"); }
-    void EmptyEnd() { m_out.Ascii("/>"); }
+    void StartTag(const TagBytes& tags, const OutAttributes& attributes) {
+        m_out.Units(tags.start);
+        Attributes(attributes);
+    }
+    void EndStartTag() { Put(">"); }
+    void EmptyEnd() { Put("/>"); }
     void EndTag(const char* name) {
-        m_out.Ascii("</");
+        Put("</");
         m_out.Text(Name(name));
-        m_out.Ascii(">");
+        Put(">");
     }
+    void EndTag(const TagBytes& tags) { m_out.Units(tags.end); }
     // A text as it stands.
     void Text(const char* utf8) { m_out.Text(utf8); }
     // A text as the status file has it: &, < and > as entities, control
@@ -41,6 +51,20 @@ public:
     void Markup(const char* ascii) { m_out.Ascii(ascii); }
 
 private:
+    void Attributes(const OutAttributes& attributes) {
+        for (int i = 0; i < attributes.count; ++i) {
+            Put(" ");
+            m_out.Text(Name(attributes.names[i]));
+            Put("=\"");
+            m_out.Text(attributes.values[i]);
+            Put("\"");
+        }
+    }
+    // Markup of a known length.
+    template <std::size_t N>
+    void Put(const char (&ascii)[N]) {
+        m_out.Ascii(ascii, N - 1);
+    }
     static const char* Name(const char* name) { return *name != '\0' ? name : ":anonymous"; }
 
     CUtf16Output& m_out;

@@ -52,18 +52,24 @@ CStreamedOutput::~CStreamedOutput() {
 }
 
 const OutNames* CStreamedOutput::Names(const char* name, const char* parentName) {
-    // Fields come in runs with the same names.
-    if (m_lastNames != nullptr && m_lastNames->name == name && m_lastNames->parentName == parentName) {
-        return m_lastNames;
-    }
+    // A few dozen pairs make up most of an output: a small table by the
+    // two pointers finds them without the map.
+    const std::uintptr_t mixed = reinterpret_cast<std::uintptr_t>(name) * 31 + reinterpret_cast<std::uintptr_t>(parentName);
+    const OutNames*& cached = m_namesCache[(mixed ^ (mixed >> 9)) % kNamesCacheSize];
+    if (cached != nullptr && cached->name == name && cached->parentName == parentName) return cached;
     const auto key = std::make_pair(name, parentName);
     auto found = m_namesIndex.find(key);
     if (found == m_namesIndex.end()) {
-        m_names.push_back(OutNames{name, parentName, this});
+        m_names.emplace_back();
+        NamesWithTags& names = m_names.back();
+        names.name = name;
+        names.parentName = parentName;
+        names.owner = this;
+        names.tags = CMarkupWriter::Tags(name);
         found = m_namesIndex.emplace(key, &m_names.back()).first;
     }
-    m_lastNames = found->second;
-    return m_lastNames;
+    cached = found->second;
+    return cached;
 }
 
 CStreamedOutput::Element* CStreamedOutput::NewElement(const OutNames* names) {
@@ -102,7 +108,7 @@ OutNode CStreamedOutput::Append(const OutNode& parent, const char* name, const O
         last = &at->lastChild;
         held = at->state == Element::kHeld;
         if (*first == nullptr && (at->state == Element::kStartTag || at->state == Element::kOpen)) {
-            ++m_pathWithPending;
+            PendingBegins(at);
         }
     } else {
         // Closed: its late children, found by where it ends.
@@ -168,6 +174,18 @@ void CStreamedOutput::Settle(OutNode& node) {
     if (element != nullptr && element->state == Element::kClosed) node = OutNode(node.Names(), element->at);
 }
 
+void CStreamedOutput::PendingBegins(Element* open) {
+    open->pendingAt = static_cast<std::uint32_t>(m_pathPending.size());
+    m_pathPending.push_back(open);
+}
+
+void CStreamedOutput::PendingEnds(Element* open) {
+    Element* last = m_pathPending.back();
+    m_pathPending[open->pendingAt] = last;
+    last->pendingAt = open->pendingAt;
+    m_pathPending.pop_back();
+}
+
 void CStreamedOutput::CloseTop() {
     Element* element = m_path.back();
     m_path.pop_back();
@@ -176,7 +194,7 @@ void CStreamedOutput::CloseTop() {
     if (empty) {
         m_writer.EmptyEnd();
     } else {
-        m_writer.EndTag(element->names->name);
+        m_writer.EndTag(TagsOf(element->names));
     }
     element->state = Element::kClosed;
     element->at = Mark(offset, empty);
@@ -194,7 +212,7 @@ void CStreamedOutput::WritePending(std::uint64_t recent) {
         Element* parent = m_path.back();
         Element* element = parent->firstChild;
         if (element == nullptr) {
-            if (m_pathWithPending == 0 || m_path.size() == 1) return;
+            if (m_pathPending.empty() || m_path.size() == 1) return;
             CloseTop();
             continue;
         }
@@ -202,7 +220,7 @@ void CStreamedOutput::WritePending(std::uint64_t recent) {
         parent->firstChild = element->next;
         if (parent->firstChild == nullptr) {
             parent->lastChild = nullptr;
-            --m_pathWithPending;
+            PendingEnds(parent);
         }
         element->next = nullptr;
         --m_pending;
@@ -210,17 +228,20 @@ void CStreamedOutput::WritePending(std::uint64_t recent) {
             m_writer.EndStartTag();
             parent->state = Element::kOpen;
         }
-        m_writer.StartTag(element->names->name, element->attributes);
+        m_writer.StartTag(TagsOf(element->names), element->attributes);
         element->attributes = OutAttributes();
         element->state = Element::kStartTag;
         if (element->text != nullptr) {
             m_writer.EndStartTag();
             m_writer.Text(element->text);
             element->state = Element::kOpen;
+            // Written: its copy may go with the store that holds it.
+            element->text = nullptr;
+            element->textCopied = false;
         }
         element->at = m_path.size();
         m_path.push_back(element);
-        if (element->firstChild != nullptr) ++m_pathWithPending;
+        if (element->firstChild != nullptr) PendingBegins(element);
     }
 }
 
@@ -228,7 +249,7 @@ void CStreamedOutput::KeepPendingTexts() {
     TextStore& next = m_texts[1 - m_currentTexts];
     next.Clear();
     std::vector<Element*> stack;
-    for (Element* open : m_path) {
+    for (Element* open : m_pathPending) {
         for (Element* child = open->firstChild; child != nullptr; child = child->next) stack.push_back(child);
     }
     while (!stack.empty()) {
@@ -240,11 +261,6 @@ void CStreamedOutput::KeepPendingTexts() {
         }
         for (Element* child = element->firstChild; child != nullptr; child = child->next) stack.push_back(child);
     }
-    // What the open elements on the path show was written already.
-    for (Element* open : m_path) {
-        open->text = nullptr;
-        open->textCopied = false;
-    }
     m_currentTexts = 1 - m_currentTexts;
 }
 
@@ -253,7 +269,7 @@ void CStreamedOutput::Render(const Element* root, CMarkupWriter& writer) {
     std::vector<const Element*> parents;
     const Element* element = root;
     for (;;) {
-        writer.StartTag(element->names->name, element->attributes);
+        writer.StartTag(TagsOf(element->names), element->attributes);
         if (element->text == nullptr && element->firstChild == nullptr) {
             writer.EmptyEnd();
         } else {
@@ -264,7 +280,7 @@ void CStreamedOutput::Render(const Element* root, CMarkupWriter& writer) {
                 element = element->firstChild;
                 continue;
             }
-            writer.EndTag(element->names->name);
+            writer.EndTag(TagsOf(element->names));
         }
         // The next element: a sibling, or the end of a parent first.
         for (;;) {
@@ -275,7 +291,7 @@ void CStreamedOutput::Render(const Element* root, CMarkupWriter& writer) {
             }
             element = parents.back();
             parents.pop_back();
-            writer.EndTag(element->names->name);
+            writer.EndTag(TagsOf(element->names));
         }
     }
 }
@@ -300,7 +316,7 @@ void CStreamedOutput::Finish() {
             for (const Element* child = entry.second.firstChild; child != nullptr; child = child->next) {
                 Render(child, writer);
             }
-            if (empty) writer.EndTag(entry.second.names->name);
+            if (empty) writer.EndTag(TagsOf(entry.second.names));
             bytes.Flush();
         }
         splices.push_back(std::move(splice));

@@ -69,6 +69,8 @@ private:
         // open elements. Closed: written. Held: a late child, or in one.
         enum State : std::uint8_t { kPending, kStartTag, kOpen, kClosed, kHeld };
         State state = kPending;
+        // Open with pending children: its place in m_pathPending.
+        std::uint32_t pendingAt = 0;
         std::uint64_t at = 0;   // open: its place in m_path; closed: its mark
         std::uint64_t number = 0;  // order of appending
         const char* text = nullptr;  // the text it holds, if any
@@ -79,6 +81,11 @@ private:
         Element* lastChild = nullptr;
         Element* next = nullptr;  // the next such sibling, or the next free record
     };
+    // The names of elements, with the name's tags as written.
+    struct NamesWithTags : OutNames {
+        TagBytes tags;
+    };
+    static const TagBytes& TagsOf(const OutNames* names) { return static_cast<const NamesWithTags*>(names)->tags; }
     // A closed element that was given late children.
     struct LateChildren {
         const OutNames* names;
@@ -106,6 +113,9 @@ private:
     // numbered from `recent` on (all of it at Finish).
     void WritePending(std::uint64_t recent);
     void CloseTop();
+    // An open element got its first pending child, or wrote its last.
+    void PendingBegins(Element* open);
+    void PendingEnds(Element* open);
     // The texts of what stays pending move to a fresh store.
     void KeepPendingTexts();
     static void Render(const Element* element, CMarkupWriter& writer);
@@ -115,7 +125,7 @@ private:
     OutNames m_documentNames;
     Element m_document;
     std::vector<Element*> m_path;  // open elements, the document first
-    std::size_t m_pathWithPending = 0;  // how many of them have pending children
+    std::vector<Element*> m_pathPending;  // those of them with pending children, in no order
     const std::size_t m_writeAfter;
     const std::uint64_t m_recent;
     std::size_t m_pending = 0;
@@ -130,8 +140,9 @@ private:
         }
     };
     std::unordered_map<std::pair<const char*, const char*>, const OutNames*, PairHash> m_namesIndex;
-    std::deque<OutNames> m_names;
-    const OutNames* m_lastNames = nullptr;
+    std::deque<NamesWithTags> m_names;
+    static constexpr std::size_t kNamesCacheSize = 256;
+    const OutNames* m_namesCache[kNamesCacheSize] = {};
 
     std::vector<std::unique_ptr<Element[]>> m_blocks;
     Element* m_free = nullptr;

@@ -56,30 +56,54 @@ CUtf16Output::~CUtf16Output() {
     if (!m_kept && m_file) m_file->Remove();
 }
 
-void CUtf16Output::Ascii(const char* text) { Text(text); }
-
 void CUtf16Output::Text(const char* utf8) {
     const unsigned char* p = reinterpret_cast<const unsigned char*>(utf8);
-    for (;;) {
-        // A run of ASCII, as far as the buffer has room.
-        unsigned char* out = m_buffer.get() + m_used;
-        const std::size_t room = (m_capacity - m_used) / 2;
-        std::size_t n = 0;
-        for (; n < room && p[n] != 0 && p[n] < 0x80; ++n) {
-            out[2 * n] = p[n];
-            out[2 * n + 1] = 0;
+    const unsigned char* const end = p + std::strlen(utf8);
+    while (p != end) {
+        // A run of ASCII, found eight bytes at a time while they last.
+        const unsigned char* const run = p;
+        for (std::uint64_t word; end - p >= 8; p += 8) {
+            std::memcpy(&word, p, 8);
+            if ((word & 0x8080808080808080u) != 0) break;
         }
-        m_used += 2 * n;
-        p += n;
-        if (*p == 0) return;
-        if (*p < 0x80) {
-            FlushBuffer();
-            continue;
-        }
+        while (p != end && *p < 0x80) ++p;
+        Widen(run, static_cast<std::size_t>(p - run));
+        if (p == end) return;
+        // The terminating zero stops the decoding of a sequence cut short.
         std::uint32_t units[2];
         int count = 0;
         p = DecodeOne(p, units, count);
         for (int i = 0; i < count; ++i) Unit(units[i]);
+    }
+}
+
+void CUtf16Output::Widen(const unsigned char* ascii, std::size_t length) {
+    while (length > 0) {
+        const std::size_t room = (m_capacity - m_used) / 2;
+        if (room == 0) {
+            FlushBuffer();
+            continue;
+        }
+        const std::size_t n = std::min(length, room);
+        unsigned char* out = m_buffer.get() + m_used;
+        for (std::size_t i = 0; i < n; ++i) {
+            out[2 * i] = ascii[i];
+            out[2 * i + 1] = 0;
+        }
+        m_used += 2 * n;
+        ascii += n;
+        length -= n;
+    }
+}
+
+void CUtf16Output::UnitsThroughBuffers(const std::string& bytes) {
+    std::size_t from = 0;
+    while (from < bytes.size()) {
+        if (m_used == m_capacity) FlushBuffer();
+        const std::size_t n = std::min(bytes.size() - from, m_capacity - m_used);
+        std::memcpy(m_buffer.get() + m_used, bytes.data() + from, n);
+        m_used += n;
+        from += n;
     }
 }
 

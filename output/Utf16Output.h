@@ -18,6 +18,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -44,11 +45,32 @@ public:
     CUtf16Output& operator=(const CUtf16Output&) = delete;
 
     // Markup: ASCII only.
-    void Ascii(const char* text);
+    void Ascii(const char* text) { Ascii(text, std::strlen(text)); }
+    void Ascii(const char* text, std::size_t length) {
+        if (2 * length > m_capacity - m_used) {
+            Widen(reinterpret_cast<const unsigned char*>(text), length);
+            return;
+        }
+        unsigned char* out = m_buffer.get() + m_used;
+        for (std::size_t i = 0; i < length; ++i) {
+            out[2 * i] = static_cast<unsigned char>(text[i]);
+            out[2 * i + 1] = 0;
+        }
+        m_used += 2 * length;
+    }
     // A name or text as pugixml holds it (UTF-8), decoded as pugixml decodes
     // it: a lead byte followed by its continuation bytes is one character
     // (no check for overlong forms or surrogates); any other byte is dropped.
     void Text(const char* utf8);
+    // Code units made before (UTF-16LE bytes, as this output writes them).
+    void Units(const std::string& bytes) {
+        if (bytes.size() > m_capacity - m_used) {
+            UnitsThroughBuffers(bytes);
+            return;
+        }
+        std::memcpy(m_buffer.get() + m_used, bytes.data(), bytes.size());
+        m_used += bytes.size();
+    }
     // How many bytes have been written so far, the byte-order mark included.
     std::uint64_t Offset() const { return m_flushed + m_used; }
 
@@ -65,6 +87,9 @@ private:
         m_buffer[m_used++] = static_cast<unsigned char>(unit & 0xFF);
         m_buffer[m_used++] = static_cast<unsigned char>((unit >> 8) & 0xFF);
     }
+    // ASCII bytes as code units, through as many buffers as they fill.
+    void Widen(const unsigned char* ascii, std::size_t length);
+    void UnitsThroughBuffers(const std::string& bytes);
     void FlushBuffer();
     void Open();
     void WriteForward(const std::vector<Splice>& splices);

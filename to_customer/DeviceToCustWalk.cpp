@@ -44,7 +44,16 @@ OutNode CDeviceToCustWalk::AppendField(const char* name, const char* text) {
 void CDeviceToCustWalk::Convert(const pugi::xml_node& node) {
     // Names and texts are read in place from the input document; a node
     // costs one probe of the dictionary for its tag (and one for its mode).
+    // A node without a tag of the dictionary (every text node among them)
+    // writes nothing, whatever its attributes and text.
     const char* tag = node.name();
+    const NameFacts* facts = m_dictionary.Find(tag);
+    if (facts == nullptr || facts->externOfIntern == nullptr) {
+        // `_` only separates records in device files.
+        m_observer.ObserveUnknown(node, tag, NameIs(tag, "_"));
+        return;
+    }
+    const char* name = facts->externOfIntern;
     const char* text = NodeTextValue(node);
 
     // Only the first attribute is read, as the operation mode. An attribute
@@ -57,14 +66,6 @@ void CDeviceToCustWalk::Convert(const pugi::xml_node& node) {
         if (mode != nullptr && mode->modeWordOfCode != nullptr) modeWord = mode->modeWordOfCode;
     }
     const CDictionary::NameMap& modes = m_dictionary.m_modeInternToExtern;
-
-    const NameFacts* facts = m_dictionary.Find(tag);
-    if (facts == nullptr || facts->externOfIntern == nullptr) {
-        // `_` only separates records in device files.
-        m_observer.ObserveUnknown(node, tag, NameIs(tag, "_"));
-        return;
-    }
-    const char* name = facts->externOfIntern;
 
     if (m_status.Collecting() && !m_status.Collect(tag, text)) {
         m_observer.Observe(node, ConversionLoss::ErrorNotListed, text);

@@ -26,6 +26,11 @@ std::string ClosestName(const std::string& name, const std::vector<std::string>&
     std::string best;
     std::size_t bestDistance = limit + 1;
     for (const std::string& candidate : candidates) {
+        // Names that differ in length by more than the best distance so far
+        // cannot come closer: a long name costs nothing to compare.
+        const std::size_t apart =
+            name.size() > candidate.size() ? name.size() - candidate.size() : candidate.size() - name.size();
+        if (apart >= bestDistance) continue;
         const std::size_t distance = EditDistance(name, candidate);
         if (distance < bestDistance) {
             bestDistance = distance;
