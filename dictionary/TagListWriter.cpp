@@ -21,7 +21,7 @@ int CDictionary::WriteTagList(const char* path, UnwrittenFiles* unwritten) const
     }
     COutputFile file(path, unwritten);
     if (!file.IsOpen()) return -1;
-    file.write(text.data(), text.size());
+    file.Write(text.data(), text.size());
     file.Close();
     return 0;
 }

@@ -6,12 +6,14 @@
 TagBytes CMarkupWriter::Tags(const char* name) {
     TagBytes tags;
     {
-        CUtf16Output start(tags.start, false);
+        CStringSink into(tags.start);
+        CUtf16Output start(into, false, CUtf16Output::kStringBufferSize);
         CMarkupWriter(start).Put("<");
         start.Text(Name(name));
         start.Flush();
     }
-    CUtf16Output end(tags.end, false);
+    CStringSink into(tags.end);
+    CUtf16Output end(into, false, CUtf16Output::kStringBufferSize);
     CMarkupWriter(end).EndTag(name);
     end.Flush();
     return tags;

@@ -33,7 +33,7 @@ COutputFile::COutputFile(const char* path, UnwrittenFiles* unwritten, bool regul
 
 COutputFile::~COutputFile() = default;
 
-void COutputFile::write(const void* data, std::size_t size) {
+void COutputFile::Write(const void* data, std::size_t size) {
     if (m_error != 0 || !m_file) return;
     errno = 0;
     if (std::fwrite(data, 1, size, m_file.Get()) != size) m_error = errno != 0 ? errno : EIO;

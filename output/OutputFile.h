@@ -16,8 +16,7 @@
 #include <string>
 #include <vector>
 
-#include <pugixml.hpp>
-
+#include "output/ByteSink.h"
 #include "platform/File.h"
 
 struct OutputFailure {
@@ -26,7 +25,7 @@ struct OutputFailure {
 };
 using UnwrittenFiles = std::vector<OutputFailure>;
 
-class COutputFile : public pugi::xml_writer {
+class COutputFile final : public CByteSink {
 public:
     // Opens the file for writing, truncating it (a regular file also for
     // reading, where it may be read); a file that does not open is noted.
@@ -47,7 +46,7 @@ public:
     bool IsRegular() const { return m_regular; }
     bool Readable() const { return m_readable; }
     std::FILE* Get() const { return m_file.Get(); }
-    void write(const void* data, std::size_t size) override;
+    void Write(const void* data, std::size_t size) override;
     // A write or anything else failed: what is on disk ends before.
     bool Failed() const { return m_error != 0; }
     // A failure met outside write (a seek or read back): noted at Close.

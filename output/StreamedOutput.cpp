@@ -38,7 +38,9 @@ void CStreamedOutput::TextStore::Clear() {
 
 CStreamedOutput::CStreamedOutput(const char* path, UnwrittenFiles* unwritten, std::size_t writeAfter,
                                  std::uint64_t recent)
-    : m_out(path, unwritten), m_documentNames{"", "", this}, m_writeAfter(writeAfter), m_recent(recent), m_writeAt(writeAfter) {
+    : m_file(path != nullptr ? std::make_unique<CSplicedFile>(path, unwritten) : nullptr),
+      m_out(m_file ? static_cast<CByteSink&>(*m_file) : m_nothing, true),
+      m_documentNames{"", "", this}, m_writeAfter(writeAfter), m_recent(recent), m_writeAt(writeAfter) {
     m_document.names = &m_documentNames;
     m_document.refs = 1;  // the output's own: never released
     m_document.state = Element::kOpen;
@@ -306,7 +308,8 @@ void CStreamedOutput::Finish() {
         const bool empty = MarkEmpty(entry.first);
         Splice splice{MarkOffset(entry.first), 0, std::string()};
         {
-            CUtf16Output bytes(splice.bytes, false);
+            CStringSink into(splice.bytes);
+            CUtf16Output bytes(into, false, CUtf16Output::kStringBufferSize);
             CMarkupWriter writer(bytes);
             // "/>" becomes ">", the children, "</name>".
             if (empty) {
@@ -321,5 +324,6 @@ void CStreamedOutput::Finish() {
         }
         splices.push_back(std::move(splice));
     }
-    m_out.Finish(splices);
+    m_out.Flush();
+    if (m_file) m_file->Finish(splices, m_out.Offset());
 }

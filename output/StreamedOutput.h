@@ -15,7 +15,7 @@
 // A walk may still append to an element that is written and closed (an
 // element it held on to while later ones went out). Those late children are
 // held in memory, with everything appended to them, and go into the file at
-// Finish, at the element's close offset (CUtf16Output moves what follows):
+// Finish, at the element's close offset (CSplicedFile moves what follows):
 // the file holds exactly the bytes of the whole document saved at the end.
 //
 // The bytes are those of pugixml's save of such a document as UTF-16LE with
@@ -36,6 +36,7 @@
 
 #include "output/MarkupWriter.h"
 #include "output/OutputTree.h"
+#include "output/SplicedFile.h"
 #include "output/Utf16Output.h"
 
 class CStreamedOutput : public COutputTree {
@@ -61,7 +62,9 @@ public:
     void Finish();
     // The call wrote all its files: the output stays. Without it, the file
     // goes with the output object.
-    void Keep() { m_out.Keep(); }
+    void Keep() {
+        if (m_file) m_file->Keep();
+    }
 
 private:
     struct Element : OutElement {
@@ -120,6 +123,10 @@ private:
     void KeepPendingTexts();
     static void Render(const Element* element, CMarkupWriter& writer);
 
+    // The file, or nowhere for a walk that only looks; declared before the
+    // writing that goes into it.
+    CNullSink m_nothing;
+    std::unique_ptr<CSplicedFile> m_file;
     CUtf16Output m_out;
     CMarkupWriter m_writer{m_out};
     OutNames m_documentNames;

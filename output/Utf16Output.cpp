@@ -1,11 +1,8 @@
 #include "output/Utf16Output.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
 
-#include "platform/Platform.h"
 
 namespace {
 
@@ -42,18 +39,9 @@ const unsigned char* DecodeOne(const unsigned char* p, std::uint32_t units[2], i
 
 }  // namespace
 
-CUtf16Output::CUtf16Output(const char* path, UnwrittenFiles* unwritten)
-    : m_path(path), m_unwritten(unwritten), m_capacity(kBufferSize), m_buffer(new unsigned char[kBufferSize]) {
-    Unit(0xFEFF);
-}
-
-CUtf16Output::CUtf16Output(std::string& into, bool mark)
-    : m_path(nullptr), m_into(&into), m_capacity(kStringBufferSize), m_buffer(new unsigned char[kStringBufferSize]) {
+CUtf16Output::CUtf16Output(CByteSink& sink, bool mark, std::size_t bufferSize)
+    : m_sink(sink), m_capacity(bufferSize), m_buffer(new unsigned char[bufferSize]) {
     if (mark) Unit(0xFEFF);
-}
-
-CUtf16Output::~CUtf16Output() {
-    if (!m_kept && m_file) m_file->Remove();
 }
 
 void CUtf16Output::Text(const char* utf8) {
@@ -107,76 +95,8 @@ void CUtf16Output::UnitsThroughBuffers(const std::string& bytes) {
     }
 }
 
-void CUtf16Output::Open() {
-    m_file.reset(new COutputFile(m_path, m_unwritten));
-    m_holding = m_file->IsOpen() && !(m_file->IsRegular() && m_file->Readable());
-}
-
 void CUtf16Output::FlushBuffer() {
-    if (m_into != nullptr) m_into->append(reinterpret_cast<const char*>(m_buffer.get()), m_used);
-    if (m_path == nullptr) {
-        m_flushed += m_used;
-        m_used = 0;
-        return;
-    }
-    if (!m_file) Open();
-    if (m_holding) m_held.append(reinterpret_cast<const char*>(m_buffer.get()), m_used);
-    else m_file->write(m_buffer.get(), m_used);
+    m_sink.Write(m_buffer.get(), m_used);
     m_flushed += m_used;
     m_used = 0;
-}
-
-void CUtf16Output::Finish(const std::vector<Splice>& splices) {
-    FlushBuffer();
-    if (m_path == nullptr) return;
-    if (m_holding) {
-        // Put together in memory, written in one go.
-        std::string whole;
-        std::size_t from = 0;
-        for (const Splice& splice : splices) {
-            whole.append(m_held, from, static_cast<std::size_t>(splice.offset) - from);
-            whole += splice.bytes;
-            from = static_cast<std::size_t>(splice.offset) + splice.removed;
-        }
-        whole.append(m_held, from, std::string::npos);
-        std::string().swap(m_held);
-        m_file->write(whole.data(), whole.size());
-    } else if (!splices.empty() && m_file->IsOpen()) {
-        WriteForward(splices);
-    }
-    // The file stays open, and held, until the call has written all its
-    // files (Keep): a call that fails after this still removes it.
-}
-
-void CUtf16Output::Keep() {
-    m_kept = true;
-    if (m_file) m_file->Close();
-}
-
-// What is written up to the first insertion point is right as it stands;
-// from there on the file is written anew, forward only.
-void CUtf16Output::WriteForward(const std::vector<Splice>& splices) {
-    std::FILE* file = m_file->Get();
-    const std::uint64_t first = splices.front().offset;
-    if (m_file->Failed()) {
-        // Writing stopped short (a full disk): of what did reach the file,
-        // only the part before the first insertion point is in place.
-        if (!platform::TruncateFile(file, first)) m_file->Remove();
-        return;
-    }
-    // The part from the first insertion point on, read back.
-    std::string rest(static_cast<std::size_t>(Offset() - first), '\0');
-    errno = 0;
-    if (!platform::SeekFile(file, first) || std::fread(&rest[0], 1, rest.size(), file) != rest.size() ||
-        !platform::TruncateFile(file, first) || !platform::SeekFile(file, first)) {
-        m_file->NoteError(errno != 0 ? errno : EIO);
-        if (!platform::TruncateFile(file, first)) m_file->Remove();
-        return;
-    }
-    for (std::size_t i = 0; i < splices.size(); ++i) {
-        m_file->write(splices[i].bytes.data(), splices[i].bytes.size());
-        const std::uint64_t from = splices[i].offset + splices[i].removed - first;
-        const std::uint64_t to = (i + 1 < splices.size() ? splices[i + 1].offset : Offset()) - first;
-        m_file->write(rest.data() + from, static_cast<std::size_t>(to - from));
-    }
 }

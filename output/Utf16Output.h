@@ -1,19 +1,5 @@
-// The bytes of a conversion output: UTF-16LE with byte-order mark, written
-// through one large buffer; or, for what is put together in memory (late
-// subtrees, the status file), the same bytes into a string. The file is opened when the buffer first fills or
-// at Finish (a small output is written in one go). An output that is not
-// kept (Keep, once the call has written all its files) removes the file it
-// opened: a call that fails never leaves a part that could pass for a whole
-// output.
-//
-// Bytes can be inserted behind what is written (Finish with splices). The
-// file only ever grows forward, as a save from start to end would write it:
-// what follows the first insertion point is read back, the file is cut
-// there, and the rest is written on, insertions and what was read back in
-// turn. A write that fails (a full disk) thus leaves a beginning of the
-// right bytes, never bytes out of place. A file that cannot be read back (a
-// pipe, a device, a file that may only be written) gets its bytes held in
-// memory until Finish.
+// Text turned into UTF-16LE code units, gathered in a buffer and handed to a
+// sink (a file, a string, nowhere) when the buffer is full and at Flush.
 #pragma once
 
 #include <cstddef>
@@ -21,26 +7,17 @@
 #include <cstring>
 #include <memory>
 #include <string>
-#include <vector>
 
-#include "output/OutputFile.h"
-
-// Bytes to put at an offset of what was written, in place of `removed` bytes.
-struct Splice {
-    std::uint64_t offset;
-    std::size_t removed;
-    std::string bytes;
-};
+#include "output/ByteSink.h"
 
 class CUtf16Output {
 public:
-    // A null path: the bytes go nowhere (a walk that only looks). A file that
-    // is not written in full is noted in `unwritten`.
-    CUtf16Output(const char* path, UnwrittenFiles* unwritten);
-    // Into a string, the byte-order mark first when `mark`; Flush puts the
-    // last bytes there.
-    CUtf16Output(std::string& into, bool mark);
-    ~CUtf16Output();
+    static constexpr std::size_t kFileBufferSize = 64 * 1024;
+    static constexpr std::size_t kStringBufferSize = 1024;
+
+    // The byte-order mark first when `mark`. A large buffer for a file, a
+    // small one for the short texts put together in strings.
+    CUtf16Output(CByteSink& sink, bool mark, std::size_t bufferSize = kFileBufferSize);
     CUtf16Output(const CUtf16Output&) = delete;
     CUtf16Output& operator=(const CUtf16Output&) = delete;
 
@@ -74,12 +51,8 @@ public:
     // How many bytes have been written so far, the byte-order mark included.
     std::uint64_t Offset() const { return m_flushed + m_used; }
 
-    // Into a string: everything written so far is there.
+    // Hands what the buffer holds to the sink (a file is opened then).
     void Flush() { FlushBuffer(); }
-    // Writes the rest with the insertions (ascending offsets).
-    void Finish(const std::vector<Splice>& splices);
-    // The call wrote all its files: the output is closed, and stays.
-    void Keep();
 
 private:
     void Unit(std::uint32_t unit) {
@@ -91,22 +64,10 @@ private:
     void Widen(const unsigned char* ascii, std::size_t length);
     void UnitsThroughBuffers(const std::string& bytes);
     void FlushBuffer();
-    void Open();
-    void WriteForward(const std::vector<Splice>& splices);
 
-    static constexpr std::size_t kBufferSize = 64 * 1024;
-    // What is put together in a string comes in small pieces.
-    static constexpr std::size_t kStringBufferSize = 1024;
-    const char* m_path;
-    UnwrittenFiles* m_unwritten = nullptr;
-    std::string* m_into = nullptr;
+    CByteSink& m_sink;
     std::size_t m_capacity;
     std::unique_ptr<unsigned char[]> m_buffer;
     std::size_t m_used = 0;
     std::uint64_t m_flushed = 0;
-    std::unique_ptr<COutputFile> m_file;
-    // Everything written, for an output that cannot be read back.
-    std::string m_held;
-    bool m_holding = false;
-    bool m_kept = false;
 };

@@ -43,7 +43,8 @@ std::string CStatusFile::Bytes(const CDictionary& dictionary) const {
     const std::string numberName = dictionary.FindExternForIntern("eno");
     const std::string textName = dictionary.FindExternForIntern("err");
     std::string bytes;
-    CUtf16Output out(bytes, true);
+    CStringSink into(bytes);
+    CUtf16Output out(into, true, CUtf16Output::kStringBufferSize);
     CMarkupWriter writer(out);
     const auto field = [&writer](const std::string& name, const std::string& text) {
         writer.Markup("\t\t\t");
@@ -97,6 +98,6 @@ void CStatusFile::Write(const char* outputPath, const std::string& bytes, Unwrit
     const std::string statusPath = PathOf(outputPath);
     // Never a pipe or a device: nothing may wait for a reader.
     COutputFile file(statusPath.c_str(), unwritten, true);
-    file.write(bytes.data(), bytes.size());
+    file.Write(bytes.data(), bytes.size());
     file.Close();
 }
