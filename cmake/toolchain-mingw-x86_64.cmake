@@ -1,14 +1,3 @@
-# Cross-compiles for 64-bit Windows with Debian's mingw-w64 (posix thread model).
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross-compiles for 64-bit Windows.
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
-
-set(ZK8_MINGW_TRIPLE x86_64-w64-mingw32)
-set(CMAKE_C_COMPILER ${ZK8_MINGW_TRIPLE}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${ZK8_MINGW_TRIPLE}-g++-posix)
-set(CMAKE_RC_COMPILER ${ZK8_MINGW_TRIPLE}-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/${ZK8_MINGW_TRIPLE})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+include(${CMAKE_CURRENT_LIST_DIR}/toolchain-mingw.cmake)
