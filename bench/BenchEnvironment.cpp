@@ -231,21 +231,37 @@ int ChildMain(int argc, char** argv) {
         std::printf("%.6f %ld\n", seconds(start, Clock::now()), PeakRssKilobytes());
         return 0;
     }
-    if (mode == "fair-repeat" && argc == 8) {
+    if (mode == "fair-repeat" && argc == 10) {
         // The fair floor COUNT times in one process: what every call must do.
         // The strict floor's load and save, one look at Interface.ini (a
-        // change made between calls must be seen), and LOGBYTES appended to a
-        // log that each call opens and closes (when it has entries to write).
+        // change made between calls must be seen), LOGBYTES appended to a
+        // log that each call opens and closes (when it has entries to write),
+        // and the files every such call must write besides: STATUSBYTES into
+        // the status file of a conversion to customer XML, TEMPBYTES into
+        // Temp.xml for a UTF-8 input (none where they are 0).
         const long count = std::atol(argv[6]);
         const std::string line(static_cast<std::size_t>(std::atol(argv[7])), 'x');
+        const std::string status(static_cast<std::size_t>(std::atol(argv[8])), 's');
+        const std::string temp(static_cast<std::size_t>(std::atol(argv[9])), 't');
+        const std::string statusPath = std::string(argv[5]) + "_Status.xml";
+        const std::string tempPath = Scratch::WorkDir() + "/fair-temp.xml";
+        const auto writeFile = [](const std::string& path, const std::string& bytes) {
+            if (bytes.empty()) return;
+            if (std::FILE* file = std::fopen(path.c_str(), "wb")) {
+                std::fwrite(bytes.data(), 1, bytes.size(), file);
+                std::fclose(file);
+            }
+        };
         const std::string settings = Scratch::WorkDir() + "/Interface.ini";
         const std::string log = Scratch::WorkDir() + "/fair.log";
         std::remove(log.c_str());
         const auto start = Clock::now();
         for (long i = 0; i < count; ++i) {
             pugi::xml_document document;
+            writeFile(tempPath, temp);
             document.load_file(argv[4], kParseOptions, pugi::encoding_auto);
             FloorSave(document, argv[5]);
+            writeFile(statusPath, status);
             struct stat st;
             stat(settings.c_str(), &st);
             // A call whose entries are all below the logging level writes none.

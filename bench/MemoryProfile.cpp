@@ -262,12 +262,18 @@ int GoalsMain(const std::string& self, const std::vector<double>& sizes, bool si
             const std::size_t afterOne = FileSize(runLog);
             RunChild(self, {root, "repeat", DirectionName(direction), input, output, "1"});
             const std::size_t logBytes = FileSize(runLog) - afterOne;
+            // What the call writes besides its output: the status file, and
+            // Temp.xml (the input as UTF-16, a mark in front).
+            const std::size_t statusBytes =
+                direction == Direction::ToCustomer ? FileSize(output + "_Status.xml") : 0;
+            const std::size_t tempBytes = utf16 ? 0 : 2 * FileSize(input) + 2;
             std::vector<Side> sides;
             const bool ok = measure({{root, "repeat", DirectionName(direction), input, output, std::to_string(calls)},
                                      {root, "strict-repeat", input, Scratch::OutputPath("goal-single-strict.xml"),
                                       std::to_string(calls)},
                                      {root, "fair-repeat", input, Scratch::OutputPath("goal-single-fair.xml"),
-                                      std::to_string(calls), std::to_string(logBytes)}},
+                                      std::to_string(calls), std::to_string(logBytes), std::to_string(statusBytes),
+                                      std::to_string(tempBytes)}},
                                     sides);
             if (!ok) {
                 std::printf("%-11s %-6s   (run failed)\n", DirectionName(direction), utf16 ? "utf16" : "utf8");

@@ -12,24 +12,25 @@ CInputBytes::~CInputBytes() {
 }
 
 bool CInputBytes::Load(const char* path, platform::Refusal& why) {
-    const platform::File file = platform::OpenToRead(path, platform::Links::Follow, why);
-    return file && Read(file.Get(), file.SizeWhenOpened());
+    platform::File file = platform::OpenToRead(path, platform::Links::Follow, why);
+    return file && Read(file, file.SizeWhenOpened());
 }
 
-bool CInputBytes::Read(std::FILE* file, long long knownSize) {
+bool CInputBytes::Read(platform::File& file, long long knownSize) {
     m_noMemory = false;
     // A file just opened is at its start; one of unknown size is measured.
     long size = static_cast<long>(knownSize);
     if (knownSize < 0) {
-        size = std::fseek(file, 0, SEEK_END) == 0 ? std::ftell(file) : -1;
-        if (size >= 0 && std::fseek(file, 0, SEEK_SET) != 0) size = -1;
+        std::FILE* stream = file.Stream();
+        size = std::fseek(stream, 0, SEEK_END) == 0 ? std::ftell(stream) : -1;
+        if (size >= 0 && std::fseek(stream, 0, SEEK_SET) != 0) size = -1;
     }
     char* data = nullptr;
     if (size >= 0) {
         // One byte more, so that an empty file holds a block too.
         data = static_cast<char*>(pugi::get_memory_allocation_function()(static_cast<std::size_t>(size) + 1));
     }
-    if (data != nullptr && std::fread(data, 1, static_cast<std::size_t>(size), file) != static_cast<std::size_t>(size)) {
+    if (data != nullptr && file.Read(data, static_cast<std::size_t>(size)) != static_cast<std::size_t>(size)) {
         pugi::get_memory_deallocation_function()(data);
         m_noMemory = false;
         return false;
@@ -64,7 +65,7 @@ void CInputReader::SetBuffer(std::size_t size) {
     // A buffer of its own: the stream would allocate one at its first read,
     // and a read that fails for memory would pass for a short file.
     m_buffer.reset(new char[size]);
-    std::setvbuf(m_file.Get(), m_buffer.get(), _IOFBF, size);
+    std::setvbuf(m_file.Stream(), m_buffer.get(), _IOFBF, size);
 }
 
 long CInputReader::Size() {
@@ -72,9 +73,10 @@ long CInputReader::Size() {
         m_position = 0;
         return static_cast<long>(m_bytes->Size());
     }
-    if (!m_file || std::fseek(m_file.Get(), 0, SEEK_END) != 0) return -1;
-    const long size = std::ftell(m_file.Get());
-    return size >= 0 && std::fseek(m_file.Get(), 0, SEEK_SET) == 0 ? size : -1;
+    std::FILE* stream = m_file ? m_file.Stream() : nullptr;
+    if (stream == nullptr || std::fseek(stream, 0, SEEK_END) != 0) return -1;
+    const long size = std::ftell(stream);
+    return size >= 0 && std::fseek(stream, 0, SEEK_SET) == 0 ? size : -1;
 }
 
 bool CInputReader::Rewind() {
@@ -83,11 +85,11 @@ bool CInputReader::Rewind() {
         m_atEnd = false;
         return true;
     }
-    return m_file && std::fseek(m_file.Get(), 0, SEEK_SET) == 0;
+    return m_file && std::fseek(m_file.Stream(), 0, SEEK_SET) == 0;
 }
 
 std::size_t CInputReader::Read(void* out, std::size_t count) {
-    if (m_bytes == nullptr) return m_file ? std::fread(out, 1, count, m_file.Get()) : 0;
+    if (m_bytes == nullptr) return m_file ? std::fread(out, 1, count, m_file.Stream()) : 0;
     const std::size_t available = std::min(count, m_bytes->Size() - m_position);
     std::memcpy(out, m_bytes->Data() + m_position, available);
     m_position += available;
@@ -95,9 +97,9 @@ std::size_t CInputReader::Read(void* out, std::size_t count) {
     return available;
 }
 
-bool CInputReader::AtEnd() const {
+bool CInputReader::AtEnd() {
     if (m_bytes != nullptr) return m_atEnd;
-    return m_file && std::feof(m_file.Get()) != 0;
+    return m_file && std::feof(m_file.Stream()) != 0;
 }
 
 void CInputReader::Close() {

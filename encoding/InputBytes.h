@@ -29,7 +29,7 @@ public:
     bool Load(const char* path, platform::Refusal& why);
     // The same from an open file: from its start, or where it is when its
     // size is given (a file just opened).
-    bool Read(std::FILE* file, long long knownSize = -1);
+    bool Read(platform::File& file, long long knownSize = -1);
     // The last Load or Read found the file but no memory to hold it.
     bool NoMemory() const { return m_noMemory; }
     bool Held() const { return m_data != nullptr; }
@@ -68,7 +68,7 @@ public:
     bool Rewind();
     std::size_t Read(void* out, std::size_t count);
     // Whether a read came up short at the end.
-    bool AtEnd() const;
+    bool AtEnd();
     void Close();
 
 private:

@@ -97,15 +97,11 @@ bool BuildPath(const std::string& path, char* out, std::size_t size) {
     return true;
 }
 
-// The first place for Temp.xml: the application-data folder when it exists,
-// else the executable's folder.
+// The first place for Temp.xml: the application-data folder, else the
+// executable's folder. Whether the folder exists is found by making the file
+// there: where it does not, the second place is the executable's folder too.
 bool FirstTempPath(const char* appData, char* out, std::size_t size) {
-    std::string folder;
-    if (appData != nullptr && *appData != '\0' && FileExists(appData)) {
-        folder = appData;
-    } else {
-        folder = GetExeFolder();
-    }
+    const std::string folder = appData != nullptr && *appData != '\0' ? std::string(appData) : GetExeFolder();
     return BuildPath(folder + platform::kPathSeparator + kTempFileName, out, size);
 }
 
@@ -130,10 +126,38 @@ std::string FolderOf(const char* path) {
     return separator != nullptr ? std::string(path, static_cast<std::size_t>(separator - path)) : std::string(".");
 }
 
+// Bytes gathered in a buffer and written in large blocks: Temp.xml's bytes
+// are what the caller sees, not how they are written.
+class BlockWriter {
+public:
+    BlockWriter(platform::File& file, unsigned char* buffer, std::size_t size)
+        : m_file(file), m_buffer(buffer), m_size(size) {}
+    bool Put(const unsigned char* bytes, std::size_t count) {
+        if (m_used + count > m_size && !Flush()) return false;
+        std::memcpy(m_buffer + m_used, bytes, count);
+        m_used += count;
+        m_written += count;
+        return true;
+    }
+    bool Flush() {
+        const bool ok = m_file.Write(m_buffer, m_used);
+        m_used = 0;
+        return ok;
+    }
+    std::uint64_t Written() const { return m_written; }
+
+private:
+    platform::File& m_file;
+    unsigned char* m_buffer;
+    std::size_t m_size;
+    std::size_t m_used = 0;
+    std::uint64_t m_written = 0;
+};
+
 // Writes the input as UTF-16 into the new Temp.xml: kSuccess, kReadFailed
 // (a short read) or kTempXmlNotWritten (a write failed: why, in `made`).
 // Notes in `made` whether Temp.xml keeps every character of the input.
-int WriteUtf16(CInputReader& input, std::FILE* output, const char* tempPath, bool needsByteOrderMark,
+int WriteUtf16(CInputReader& input, BlockWriter& output, const char* tempPath, bool needsByteOrderMark,
                Utf16Input& made) {
     // Every write is checked: a Temp.xml cut short (a full disk) fails the
     // conversion rather than being converted as if it were whole.
@@ -146,7 +170,7 @@ int WriteUtf16(CInputReader& input, std::FILE* output, const char* tempPath, boo
 
     if (needsByteOrderMark) {
         static const unsigned char kMark[] = {0xFF, 0xFE};
-        if (std::fwrite(kMark, 1, sizeof kMark, output) != sizeof kMark) return incomplete();
+        if (!output.Put(kMark, sizeof kMark)) return incomplete();
     }
 
     long remaining = input.Size();
@@ -244,16 +268,14 @@ int WriteUtf16(CInputReader& input, std::FILE* output, const char* tempPath, boo
         carryLength = length - i;
         std::memcpy(carry, text + i, carryLength);
 
-        if (count > 0 && std::fwrite(units, 2, count, output) != count) {
-            return incomplete();
-        }
+        if (!output.Put(units, 2 * static_cast<std::size_t>(count))) return incomplete();
         remaining -= static_cast<long>(chunk);
     }
 
     // Whatever is still carried was cut off by the end of the file: dropped.
     if (carryLength > 0) kept = false;
     errno = 0;
-    if (std::fflush(output) != 0 || std::ferror(output) != 0) return incomplete();
+    if (!output.Flush()) return incomplete();
     made.keptEveryCharacter = kept;
     return kSuccess;
 }
@@ -280,10 +302,9 @@ Utf16Input ConvertToUtf16(const char* inputPath, const CInputBytes* bytes, char*
     CInputReader input(inputPath, bytes);
     if (!input.IsOpen()) return made;
     // Reading ahead is invisible to the caller and saves a system call for
-    // most chunks; Temp.xml's bytes are what the caller sees, not how they
-    // are written: the chunks go out through a 64 KB buffer, in few writes.
+    // most chunks; the chunks go out through a 64 KB buffer, in few writes.
     input.SetBuffer(kInputBufferSize);
-    const std::unique_ptr<char[]> outputBuffer(new char[kOutputBufferSize]);
+    const std::unique_ptr<unsigned char[]> outputBuffer(new unsigned char[kOutputBufferSize]);
 
     // Temp.xml lies in a folder every program of the machine writes into.
     // It is made as a new file of this call's own, written, read back through
@@ -297,13 +318,16 @@ Utf16Input ConvertToUtf16(const char* inputPath, const CInputBytes* bytes, char*
     for (int place = 0; place < 2; ++place) {
         if (place == 0 ? !firstPathFits : !SecondTempPath(tempPath, sizeof tempPath)) continue;
         platform::NewFile file;
-        if (!file.Create(FolderOf(tempPath), outputBuffer.get(), kOutputBufferSize)) continue;
-        made.result = WriteUtf16(input, file.Get(), tempPath, detected.needsByteOrderMark, made);
+        if (!file.Create(FolderOf(tempPath))) continue;
+        BlockWriter output(file.Get(), outputBuffer.get(), kOutputBufferSize);
+        made.result = WriteUtf16(input, output, tempPath, detected.needsByteOrderMark, made);
         if (made.result != kSuccess) {
             if (made.result == kTempXmlNotWritten) made.tempXmlPath = tempPath;
             return made;
         }
-        if (!made.keptEveryCharacter && !made.tempXmlBytes.Read(file.Get()) && made.tempXmlBytes.NoMemory()) {
+        if (!made.keptEveryCharacter && file.Get().Seek(0) &&
+            !made.tempXmlBytes.Read(file.Get(), static_cast<long long>(output.Written())) &&
+            made.tempXmlBytes.NoMemory()) {
             throw std::bad_alloc();
         }
         if (file.Publish(tempPath)) {

@@ -36,7 +36,7 @@ COutputFile::~COutputFile() = default;
 void COutputFile::Write(const void* data, std::size_t size) {
     if (m_error != 0 || !m_file) return;
     errno = 0;
-    if (std::fwrite(data, 1, size, m_file.Get()) != size) m_error = errno != 0 ? errno : EIO;
+    if (!m_file.Write(data, size)) m_error = errno != 0 ? errno : EIO;
 }
 
 void COutputFile::Close() {

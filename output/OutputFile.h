@@ -45,7 +45,7 @@ public:
     // A regular file (not a pipe or a device) that can be read back.
     bool IsRegular() const { return m_regular; }
     bool Readable() const { return m_readable; }
-    std::FILE* Get() const { return m_file.Get(); }
+    platform::File& Handle() { return m_file; }
     void Write(const void* data, std::size_t size) override;
     // A write or anything else failed: what is on disk ends before.
     bool Failed() const { return m_error != 0; }

@@ -3,7 +3,6 @@
 #include <cerrno>
 #include <cstdio>
 
-#include "platform/Platform.h"
 
 CSplicedFile::~CSplicedFile() {
     if (!m_kept && m_file) m_file->Remove();
@@ -45,21 +44,21 @@ void CSplicedFile::Keep() {
 // What is written up to the first insertion point is right as it stands;
 // from there on the file is written anew, forward only.
 void CSplicedFile::WriteForward(const std::vector<Splice>& splices, std::uint64_t written) {
-    std::FILE* file = m_file->Get();
+    platform::File& file = m_file->Handle();
     const std::uint64_t first = splices.front().offset;
     if (m_file->Failed()) {
         // Writing stopped short (a full disk): of what did reach the file,
         // only the part before the first insertion point is in place.
-        if (!platform::TruncateFile(file, first)) m_file->Remove();
+        if (!file.Truncate(first)) m_file->Remove();
         return;
     }
     // The part from the first insertion point on, read back.
     std::string rest(static_cast<std::size_t>(written - first), '\0');
     errno = 0;
-    if (!platform::SeekFile(file, first) || std::fread(&rest[0], 1, rest.size(), file) != rest.size() ||
-        !platform::TruncateFile(file, first) || !platform::SeekFile(file, first)) {
+    if (!file.Seek(first) || file.Read(&rest[0], rest.size()) != rest.size() || !file.Truncate(first) ||
+        !file.Seek(first)) {
         m_file->NoteError(errno != 0 ? errno : EIO);
-        if (!platform::TruncateFile(file, first)) m_file->Remove();
+        if (!file.Truncate(first)) m_file->Remove();
         return;
     }
     for (std::size_t i = 0; i < splices.size(); ++i) {

@@ -21,6 +21,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -41,9 +42,12 @@ enum class Refusal {
     Failed,      // the system refused (errno tells why)
 };
 
-// An open file, closed with the object. On Windows it may also hold the name
-// of the file for this program (see OpenOwnToAppend); on POSIX that lock is
-// on the descriptor and ends with it.
+// An open file, closed with the object. On POSIX it is a descriptor, and a
+// C stream over it is made only where one is asked for (Stream): reading and
+// writing whole blocks (Read, Write) needs none, nor its memory and system
+// calls. On Windows it is a stream, and it may also hold the name of the
+// file for this program (see OpenOwnToAppend); on POSIX that lock is on the
+// descriptor and ends with it.
 class File {
 public:
     File() = default;
@@ -53,8 +57,19 @@ public:
     File(const File&) = delete;
     File& operator=(const File&) = delete;
 
-    std::FILE* Get() const { return m_stream; }
-    explicit operator bool() const { return m_stream != nullptr; }
+    explicit operator bool() const { return m_stream != nullptr || m_fd >= 0; }
+    // A C stream over the file, unbuffered unless it was opened with a
+    // buffer. Throws std::bad_alloc when the stream finds no memory.
+    std::FILE* Stream();
+    // Reads up to `size` bytes, fewer only at the end or on a failure: how
+    // many.
+    std::size_t Read(void* out, std::size_t size);
+    // Writes all `size` bytes: false (errno tells why) when they are not.
+    bool Write(const void* bytes, std::size_t size);
+    // Positions the file at `offset` from its start.
+    bool Seek(std::uint64_t offset);
+    // Cuts the file to `size` bytes (never makes it longer).
+    bool Truncate(std::uint64_t size);
     // The file's size when it was opened, where the opening found it out
     // (OpenToRead, OpenOwnToAppend); -1 otherwise.
     long long SizeWhenOpened() const { return m_size; }
@@ -65,6 +80,10 @@ public:
 private:
     friend struct FileAccess;
     std::FILE* m_stream = nullptr;
+    int m_fd = -1;
+    // How a stream made later opens the descriptor ("rb", "w+b", "a+b").
+    const char* m_mode = "rb";
+    bool m_failed = false;
     long long m_size = -1;
     // The name held (Windows: a mutex handle); 0 when none.
     long long m_held = 0;
@@ -102,10 +121,10 @@ public:
     NewFile(const NewFile&) = delete;
     NewFile& operator=(const NewFile&) = delete;
 
-    // Makes the file in `folder`, with the stream buffer given. False when
-    // the folder does not take one (errno tells why).
-    bool Create(const std::string& folder, char* buffer, std::size_t size);
-    std::FILE* Get() const { return m_file.Get(); }
+    // Makes the file in `folder`. False when the folder does not take one
+    // (errno tells why).
+    bool Create(const std::string& folder);
+    File& Get() { return m_file; }
     // Gives the file the name `path` (in its folder), replacing whatever has
     // that name (a link is replaced, never followed). The file stays open.
     // False when the name cannot be had (errno tells why).

@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <cstdlib>
 #include <ctime>
 #include <cstdio>
 #include <new>
@@ -20,12 +19,19 @@
 namespace platform {
 
 struct FileAccess {
-    static File Wrap(std::FILE* stream) {
+    // The file of a descriptor; a stream over it is made when one is asked
+    // for, opened with `mode`.
+    static File Wrap(int fd, const char* mode, long long size = -1) {
         File file;
-        file.m_stream = stream;
+        file.m_fd = fd;
+        file.m_mode = mode;
+        file.m_size = size;
         return file;
     }
-    static void SetSize(File& file, long long size) { file.m_size = size; }
+    static int Descriptor(const File& file) { return file.m_fd; }
+    static void Buffer(File& file, char* buffer, std::size_t size) {
+        std::setvbuf(file.Stream(), buffer, _IOFBF, size);
+    }
 };
 
 namespace {
@@ -33,21 +39,6 @@ namespace {
 constexpr int kOpenFlags = O_CLOEXEC | O_NONBLOCK;
 
 [[noreturn]] void OutOfMemory() { throw std::bad_alloc(); }
-
-// A stream over an open descriptor, without a buffer of the system's: the
-// caller's, or none. The descriptor is closed when no stream can be had.
-File Stream(int fd, const char* mode, char* buffer = nullptr, std::size_t size = 0) {
-    std::FILE* stream = fdopen(fd, mode);
-    if (stream == nullptr) {
-        const int error = errno;
-        close(fd);
-        if (error == ENOMEM) OutOfMemory();
-        errno = error;
-        return File();
-    }
-    std::setvbuf(stream, buffer, buffer != nullptr ? _IOFBF : _IONBF, buffer != nullptr ? size : 0);
-    return FileAccess::Wrap(stream);
-}
 
 Refusal RefusalOf(int error) {
     switch (error) {
@@ -65,6 +56,13 @@ Refusal Refuse(int fd, Refusal why, int error) {
     close(fd);
     errno = error;
     return why;
+}
+
+// A name for a new file in `folder` that no one is likely to have made:
+// hidden, and random (no system call).
+std::string UniqueName(const std::string& folder) {
+    static std::minstd_rand generator(static_cast<unsigned>(time(nullptr)) ^ static_cast<unsigned>(clock()));
+    return folder + "/.Temp.xml." + std::to_string(generator()) + std::to_string(generator());
 }
 
 bool SameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
@@ -99,14 +97,72 @@ int LockWhole(int fd, long long deadline) {
 
 }  // namespace
 
+std::FILE* File::Stream() {
+    if (m_stream == nullptr && m_fd >= 0) {
+        m_stream = fdopen(m_fd, m_mode);
+        if (m_stream == nullptr) OutOfMemory();  // the descriptor is fine: only memory can fail
+        m_fd = -1;
+        std::setvbuf(m_stream, nullptr, _IONBF, 0);
+    }
+    return m_stream;
+}
+
+std::size_t File::Read(void* out, std::size_t size) {
+    if (m_stream != nullptr) return std::fread(out, 1, size, m_stream);
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t n = read(m_fd, static_cast<char*>(out) + done, size - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+    return done;
+}
+
+bool File::Write(const void* bytes, std::size_t size) {
+    if (m_stream != nullptr) {
+        if (std::fwrite(bytes, 1, size, m_stream) == size) return true;
+        m_failed = true;
+        return false;
+    }
+    for (std::size_t done = 0; done < size;) {
+        const ssize_t n = write(m_fd, static_cast<const char*>(bytes) + done, size - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (n == 0) errno = EIO;
+            m_failed = true;
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool File::Seek(std::uint64_t offset) {
+    if (m_stream != nullptr) return fseeko(m_stream, static_cast<off_t>(offset), SEEK_SET) == 0;
+    return lseek(m_fd, static_cast<off_t>(offset), SEEK_SET) == static_cast<off_t>(offset);
+}
+
+bool File::Truncate(std::uint64_t size) {
+    if (m_stream != nullptr && std::fflush(m_stream) != 0) return false;
+    const int fd = m_stream != nullptr ? fileno(m_stream) : m_fd;
+    struct stat st {};
+    if (fstat(fd, &st) != 0) return false;
+    return static_cast<std::uint64_t>(st.st_size) <= size || ftruncate(fd, static_cast<off_t>(size)) == 0;
+}
+
 bool File::Close() {
-    std::FILE* stream = m_stream;
-    m_stream = nullptr;
-    if (stream == nullptr) return true;
-    errno = 0;
-    const bool written = std::ferror(stream) == 0;
+    const bool written = !m_failed && (m_stream == nullptr || std::ferror(m_stream) == 0);
     const int error = errno;
-    const bool closed = std::fclose(stream) == 0;
+    bool closed = true;
+    if (m_stream != nullptr) {
+        closed = std::fclose(m_stream) == 0;
+    } else if (m_fd >= 0) {
+        closed = close(m_fd) == 0;
+    }
+    m_stream = nullptr;
+    m_fd = -1;
+    m_failed = false;
     if (!written && closed) errno = error != 0 ? error : EIO;
     return written && closed;
 }
@@ -126,9 +182,8 @@ File OpenToRead(const char* path, Links links, Refusal& why, char* buffer, std::
         return File();
     }
     // O_NONBLOCK stays: it changes nothing for a regular file.
-    File file = Stream(fd, "rb", buffer, size);
-    if (!file) why = Refusal::Failed;
-    FileAccess::SetSize(file, st.st_size);
+    File file = FileAccess::Wrap(fd, "rb", st.st_size);
+    if (buffer != nullptr) FileAccess::Buffer(file, buffer, size);
     return file;
 }
 
@@ -174,10 +229,7 @@ File OpenOwnToAppend(const char* path, Refusal& why) {
             continue;
         }
         // O_NONBLOCK stays: it changes nothing for a regular file.
-        File file = Stream(fd, "a+b");
-        if (!file) why = Refusal::Failed;
-        FileAccess::SetSize(file, held.st_size);
-        return file;
+        return FileAccess::Wrap(fd, "a+b", held.st_size);
     }
     why = Refusal::Busy;
     errno = EBUSY;
@@ -197,13 +249,13 @@ NewFile::~NewFile() {
     if (!m_name.empty()) unlink(m_name.c_str());
 }
 
-bool NewFile::Create(const std::string& folder, char* buffer, std::size_t size) {
+bool NewFile::Create(const std::string& folder) {
     m_folder = folder;
 #ifdef O_TMPFILE
     const int unnamed = open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
     if (unnamed >= 0) {
-        m_file = Stream(unnamed, "w+b", buffer, size);
-        return static_cast<bool>(m_file);
+        m_file = FileAccess::Wrap(unnamed, "w+b");
+        return true;
     }
     // EISDIR, EINVAL, EOPNOTSUPP: a system or file system without O_TMPFILE.
     if (errno != EISDIR && errno != EINVAL && errno != EOPNOTSUPP) {
@@ -211,15 +263,14 @@ bool NewFile::Create(const std::string& folder, char* buffer, std::size_t size) 
         return false;
     }
 #endif
-    static std::minstd_rand generator(static_cast<unsigned>(getpid()) ^ static_cast<unsigned>(time(nullptr)));
     for (int attempt = 0; attempt < 100; ++attempt) {
         // Named before the file is made, so that no allocation comes between
         // the making and the name that removes it again.
-        m_name = folder + "/.Temp.xml." + std::to_string(getpid()) + "." + std::to_string(generator());
+        m_name = UniqueName(folder);
         const int fd = open(m_name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd >= 0) {
-            m_file = Stream(fd, "w+b", buffer, size);
-            return static_cast<bool>(m_file);
+            m_file = FileAccess::Wrap(fd, "w+b");
+            return true;
         }
         m_name.clear();
         if (errno != EEXIST) {
@@ -232,18 +283,24 @@ bool NewFile::Create(const std::string& folder, char* buffer, std::size_t size) 
 
 bool NewFile::Publish(const std::string& path) {
     if (!m_file) return false;
-    if (std::fflush(m_file.Get()) != 0) return false;
-    const int fd = fileno(m_file.Get());
+    const int fd = FileAccess::Descriptor(m_file);
     const std::string self = "/proc/self/fd/" + std::to_string(fd);
     // An unnamed file gets a unique name first: only a rename replaces a
     // name in one step. The name is held before the link is made (see
-    // Create).
+    // Create). A program that may (root) links the descriptor itself;
+    // others through /proc.
+    static bool linkByDescriptor = true;
     for (int attempt = 0; m_name.empty(); ++attempt) {
-        m_name = m_folder + "/.Temp.xml." + std::to_string(getpid()) + "." + std::to_string(attempt);
-        if (linkat(AT_FDCWD, self.c_str(), AT_FDCWD, m_name.c_str(), AT_SYMLINK_FOLLOW) == 0 ||
-            linkat(fd, "", AT_FDCWD, m_name.c_str(), AT_EMPTY_PATH) == 0) {
-            break;
+        m_name = UniqueName(m_folder);
+        int linked = -1;
+        if (linkByDescriptor) {
+            linked = linkat(fd, "", AT_FDCWD, m_name.c_str(), AT_EMPTY_PATH);
+            if (linked != 0 && errno == ENOENT) linkByDescriptor = false;
         }
+        if (linked != 0 && !linkByDescriptor) {
+            linked = linkat(AT_FDCWD, self.c_str(), AT_FDCWD, m_name.c_str(), AT_SYMLINK_FOLLOW);
+        }
+        if (linked == 0) break;
         m_name.clear();
         if (errno != EEXIST || attempt == 100) return false;
     }
@@ -255,58 +312,42 @@ bool NewFile::Publish(const std::string& path) {
 File OpenOutputFile(const char* path, bool regularOnly, OutputKind& kind) {
     kind = OutputKind{};
     struct stat st {};
-    const bool existed = stat(path, &st) == 0;
-    const bool regular = !existed || S_ISREG(st.st_mode);
-    if (!regular && regularOnly) {
-        errno = S_ISDIR(st.st_mode) ? EISDIR : ENXIO;
+    const bool named = stat(path, &st) == 0;
+    if (named && S_ISDIR(st.st_mode)) {
+        errno = EISDIR;
         return File();
     }
-    // O_NONBLOCK: a pipe without a reader fails at once (ENXIO) instead of
-    // waiting for one. A regular file is emptied only once it is held:
-    // truncated at the open, it could lose what another program is writing
-    // into it.
-    const int flags = O_CREAT | kOpenFlags | (regular ? 0 : O_TRUNC);
-    int fd = regular ? open(path, O_RDWR | flags, 0666) : -1;
+    if (named && !S_ISREG(st.st_mode)) {
+        if (regularOnly) {
+            errno = ENXIO;
+            return File();
+        }
+        // A pipe or device, opened for writing alone and without waiting: a
+        // pipe nobody reads does not open (ENXIO). Once open, writes wait for
+        // a reader that reads.
+        const int fd = open(path, O_WRONLY | O_TRUNC | kOpenFlags);
+        if (fd < 0) return File();
+        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+        return FileAccess::Wrap(fd, "wb");
+    }
+    // A regular file (or none yet), opened for reading as well where its
+    // permissions allow, and emptied only once it is held: truncated at the
+    // open, it could lose what another program is writing into it. Anything
+    // else put in its place meanwhile takes neither the lock nor the cut.
+    int fd = open(path, O_RDWR | O_CREAT | kOpenFlags, 0666);
     kind.readable = fd >= 0;
-    if (fd < 0) fd = open(path, O_WRONLY | flags, 0666);
+    if (fd < 0 && errno == EACCES) fd = open(path, O_WRONLY | O_CREAT | kOpenFlags, 0666);
     if (fd < 0) {
         if (errno == ENOMEM) OutOfMemory();
         return File();
     }
-    if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode) || (regularOnly && !S_ISREG(st.st_mode))) {
-        Refuse(fd, Refusal::NotRegular, S_ISDIR(st.st_mode) ? EISDIR : ENXIO);
+    const int locked = LockWhole(fd, MonotonicMilliseconds() + LockWaitMilliseconds());
+    if (locked != 0 || ftruncate(fd, 0) != 0) {
+        Refuse(fd, Refusal::Busy, locked != 0 ? locked : errno);
         return File();
     }
-    kind.regular = S_ISREG(st.st_mode);
-    // Writes to a pipe or device wait for a reader that reads.
-    if (!kind.regular) fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    // A file made here goes again when it cannot be used (through a symbolic
-    // link, the file it names); one that was there is still untouched.
-    const auto dropMade = [&] {
-        char resolved[PATH_MAX];
-        if (!existed) unlink(realpath(path, resolved) != nullptr ? resolved : path);
-    };
-    File file;
-    try {
-        file = Stream(fd, kind.readable ? "w+b" : "wb");
-    } catch (...) {
-        dropMade();
-        throw;
-    }
-    if (!file) {
-        dropMade();
-        return file;
-    }
-    if (kind.regular) {
-        const int locked = LockWhole(fd, MonotonicMilliseconds() + LockWaitMilliseconds());
-        if (locked != 0 || ftruncate(fd, 0) != 0) {
-            const int error = locked != 0 ? locked : errno;
-            file.Close();
-            errno = error;
-            return File();
-        }
-    }
-    return file;
+    kind.regular = true;
+    return FileAccess::Wrap(fd, kind.readable ? "w+b" : "wb");
 }
 
 void RemoveAndClose(File& file, const char* path) {
@@ -314,8 +355,9 @@ void RemoveAndClose(File& file, const char* path) {
     // same name, made once we let go, is never the one removed; through a
     // symbolic link, the file it names, as the open file tells.
     if (!file) return;
+    const int fd = FileAccess::Descriptor(file);
     char named[PATH_MAX];
-    const std::string self = "/proc/self/fd/" + std::to_string(fileno(file.Get()));
+    const std::string self = "/proc/self/fd/" + std::to_string(fd >= 0 ? fd : fileno(file.Stream()));
     const ssize_t length = readlink(self.c_str(), named, sizeof named - 1);
     if (length > 0) named[length] = '\0';
     unlink(length > 0 ? named : path);
@@ -339,19 +381,12 @@ bool CopyFileReplacing(const char* source, const char* target) {
         return false;
     }
     fchmod(fd, (st.st_mode & 07777) | S_IWUSR);
-    bool ok = true;
+    File out = FileAccess::Wrap(fd, "wb");
     char buffer[65536];
+    bool ok = true;
     std::size_t n;
-    while (ok && (n = std::fread(buffer, 1, sizeof buffer, in.Get())) > 0) {
-        for (std::size_t done = 0; ok && done < n;) {
-            const ssize_t written = write(fd, buffer + done, n - done);
-            if (written < 0 && errno == EINTR) continue;
-            ok = written > 0;
-            if (ok) done += static_cast<std::size_t>(written);
-        }
-    }
-    if (std::ferror(in.Get())) ok = false;
-    return close(fd) == 0 && ok;
+    while (ok && (n = in.Read(buffer, sizeof buffer)) > 0) ok = out.Write(buffer, n);
+    return out.Close() && ok;
 }
 
 }  // namespace platform

@@ -104,13 +104,41 @@ struct FileAccess {
     static long long& Held(File& file) { return file.m_held; }
 };
 
+std::FILE* File::Stream() { return m_stream; }
+
+std::size_t File::Read(void* out, std::size_t size) {
+    return m_stream != nullptr ? std::fread(out, 1, size, m_stream) : 0;
+}
+
+bool File::Write(const void* bytes, std::size_t size) {
+    if (m_stream != nullptr && std::fwrite(bytes, 1, size, m_stream) == size) return true;
+    m_failed = true;
+    return false;
+}
+
+bool File::Seek(std::uint64_t offset) {
+    return m_stream != nullptr && _fseeki64(m_stream, static_cast<__int64>(offset), SEEK_SET) == 0;
+}
+
+bool File::Truncate(std::uint64_t size) {
+    if (m_stream == nullptr || std::fflush(m_stream) != 0) return false;
+    const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(m_stream)));
+    LARGE_INTEGER length;
+    if (!GetFileSizeEx(handle, &length)) return false;
+    if (static_cast<std::uint64_t>(length.QuadPart) <= size) return true;
+    LARGE_INTEGER end;
+    end.QuadPart = static_cast<LONGLONG>(size);
+    return SetFilePointerEx(handle, end, nullptr, FILE_BEGIN) && SetEndOfFile(handle);
+}
+
 bool File::Close() {
     std::FILE* stream = m_stream;
     m_stream = nullptr;
-    bool ok = true;
+    bool ok = !m_failed;
+    m_failed = false;
     if (stream != nullptr) {
         const bool written = std::ferror(stream) == 0;
-        ok = std::fclose(stream) == 0 && written;
+        ok = std::fclose(stream) == 0 && written && ok;
     }
     LetGo(m_held);
     return ok;
@@ -209,7 +237,7 @@ NewFile::~NewFile() {
     if (!m_name.empty()) DeleteFileA(m_name.c_str());
 }
 
-bool NewFile::Create(const std::string& folder, char* buffer, std::size_t size) {
+bool NewFile::Create(const std::string& folder) {
     m_folder = folder;
     static unsigned counter = 0;
     for (int attempt = 0; attempt < 100; ++attempt) {
@@ -236,7 +264,6 @@ bool NewFile::Create(const std::string& folder, char* buffer, std::size_t size) 
             if (errno == ENOMEM) OutOfMemory();
             return false;
         }
-        std::setvbuf(stream, buffer, buffer != nullptr ? _IOFBF : _IONBF, buffer != nullptr ? size : 0);
         m_file = FileAccess::Wrap(stream, nullptr);
         return true;
     }
@@ -244,7 +271,7 @@ bool NewFile::Create(const std::string& folder, char* buffer, std::size_t size) 
 }
 
 bool NewFile::Publish(const std::string& path) {
-    if (!m_file || std::fflush(m_file.Get()) != 0) return false;
+    if (!m_file || std::fflush(m_file.Stream()) != 0) return false;
     // Replaces a file or a link of that name; a folder stays.
     if (!MoveFileExA(m_name.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
         errno = EACCES;

@@ -35,11 +35,6 @@ bool GetCurrentDirectoryPath(char* out, std::size_t size);
 // True when the system reports attributes for the path (files and folders).
 bool PathExists(const char* path);
 
-// Cuts an open file to `size` bytes (never makes it longer).
-bool TruncateFile(std::FILE* file, std::uint64_t size);
-// Positioning in an open file beyond 2 GiB.
-bool SeekFile(std::FILE* file, std::uint64_t offset);
-
 // What the file system tells of a file without opening it: enough to see
 // that the file was written or replaced since an earlier look.
 struct FileStamp {

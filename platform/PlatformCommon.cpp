@@ -16,16 +16,15 @@ void CopyCut(const char* src, char* out, std::size_t size) {
 
 File::~File() { Close(); }
 
-File::File(File&& other) noexcept : m_stream(other.m_stream), m_size(other.m_size), m_held(other.m_held) {
-    other.m_stream = nullptr;
-    other.m_size = -1;
-    other.m_held = 0;
-}
+File::File(File&& other) noexcept { *this = std::move(other); }
 
 File& File::operator=(File&& other) noexcept {
     if (this != &other) {
         Close();
         std::swap(m_stream, other.m_stream);
+        std::swap(m_fd, other.m_fd);
+        std::swap(m_mode, other.m_mode);
+        std::swap(m_failed, other.m_failed);
         std::swap(m_size, other.m_size);
         std::swap(m_held, other.m_held);
     }

@@ -82,17 +82,6 @@ bool PathExists(const char* path) {
     return stat(path, &st) == 0;
 }
 
-bool SeekFile(std::FILE* file, std::uint64_t offset) {
-    return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
-}
-
-bool TruncateFile(std::FILE* file, std::uint64_t size) {
-    struct stat st;
-    if (std::fflush(file) != 0 || fstat(fileno(file), &st) != 0) return false;
-    if (static_cast<std::uint64_t>(st.st_size) <= size) return true;
-    return ftruncate(fileno(file), static_cast<off_t>(size)) == 0;
-}
-
 namespace {
 
 // A change this long ago cannot share a time stamp with a later one, however

@@ -66,21 +66,6 @@ bool GetCurrentDirectoryPath(char* out, std::size_t size) {
     return true;
 }
 
-bool TruncateFile(std::FILE* file, std::uint64_t size) {
-    if (std::fflush(file) != 0) return false;
-    const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
-    LARGE_INTEGER length;
-    if (!GetFileSizeEx(handle, &length)) return false;
-    if (static_cast<std::uint64_t>(length.QuadPart) <= size) return true;
-    LARGE_INTEGER end;
-    end.QuadPart = static_cast<LONGLONG>(size);
-    return SetFilePointerEx(handle, end, nullptr, FILE_BEGIN) && SetEndOfFile(handle);
-}
-
-bool SeekFile(std::FILE* file, std::uint64_t offset) {
-    return _fseeki64(file, static_cast<__int64>(offset), SEEK_SET) == 0;
-}
-
 bool PathExists(const char* path) {
     if (path == nullptr) return true;
     return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;

@@ -35,7 +35,7 @@ std::string SettingsFolder(const std::string& folder, char* appDataPath) {
 // the reader would take its path).
 bool ReadSettingsBytes(const std::string& path, std::string& bytes) {
     platform::Refusal why;
-    const platform::File file = platform::OpenToRead(path.c_str(), platform::Links::NotLast, why);
+    platform::File file = platform::OpenToRead(path.c_str(), platform::Links::NotLast, why);
     if (!file) {
         if (why == platform::Refusal::Missing && path.size() <= CIniFile::kMaxPathLength) {
             platform::CreateEmptyFile(path.c_str());
@@ -47,7 +47,7 @@ bool ReadSettingsBytes(const std::string& path, std::string& bytes) {
     char chunk[4096];
     while (bytes.size() < CIniFile::kMaxLoadedBytes) {
         const std::size_t wanted = std::min(sizeof chunk, CIniFile::kMaxLoadedBytes - bytes.size());
-        const std::size_t count = std::fread(chunk, 1, wanted, file.Get());
+        const std::size_t count = file.Read(chunk, wanted);
         bytes.append(chunk, count);
         if (count < wanted) break;
     }

@@ -29,34 +29,31 @@ const char* FileNameOf(const std::string& path) {
     return name;
 }
 
-// Writes entries from `next` on while they name the open file, whose size is
-// `size`; stops after an entry that made it reach its rotation size
-// (`rotate`). False when a write failed. Nothing else writes the file while
-// it is held, so its size is what was written added to what it had.
-bool AppendToOpen(std::FILE* file, const std::vector<LogEntry>& entries, std::size_t& next, long size,
+// Appends entries from `next` on while they name the open file, whose size
+// is `size`, in one write; stops after an entry that makes the file reach its
+// rotation size (`rotate`). False when the write failed. Nothing else writes
+// the file while it is held, so its size is what was written added to what
+// it had.
+bool AppendToOpen(platform::File& file, const std::vector<LogEntry>& entries, std::size_t& next, long size,
                   bool& rotate) {
     const std::string& path = entries[next].path;
-    bool written = true;
-    auto write = [&](const std::string& text) {
-        const bool whole = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-        size = whole && size >= 0 ? size + static_cast<long>(text.size()) : std::ftell(file);
-        return whole;
-    };
+    std::string text;
     while (next < entries.size() && entries[next].path == path) {
         const LogEntry& entry = entries[next++];
-        bool entryWritten = true;
-        if (size == 0) {
-            entryWritten = write(kHeader) && write(std::string(kRuleLength, '-') + kLineEnd) && write(entry.firstLine);
+        if (size + static_cast<long>(text.size()) == 0) {
+            text += kHeader;
+            text.append(kRuleLength, '-');
+            text += kLineEnd;
+            text += entry.firstLine;
         }
-        entryWritten = entryWritten && write(entry.line + kLineEnd);
-        entryWritten = std::fflush(file) == 0 && entryWritten;
-        written = written && entryWritten;
-        if (size >= static_cast<long>(entry.maxSize)) {
+        text += entry.line;
+        text += kLineEnd;
+        if (size + static_cast<long>(text.size()) >= static_cast<long>(entry.maxSize)) {
             rotate = true;
             break;
         }
     }
-    return written;
+    return file.Write(text.data(), text.size());
 }
 
 }  // namespace
@@ -99,9 +96,9 @@ bool AppendLogEntries(const std::vector<LogEntry>& entries) {
             continue;
         }
         long size = static_cast<long>(file.SizeWhenOpened());
-        if (size < 0) size = std::fseek(file.Get(), 0, SEEK_END) == 0 ? std::ftell(file.Get()) : -1;
+        if (size < 0) size = std::fseek(file.Stream(), 0, SEEK_END) == 0 ? std::ftell(file.Stream()) : -1;
         bool rotate = false;
-        const bool written = AppendToOpen(file.Get(), entries, next, size, rotate);
+        const bool written = AppendToOpen(file, entries, next, size, rotate);
         // A rotation closes the file; the next entry takes the name again.
         // Only one older generation is kept; the file is moved while no
         // other program can write it.

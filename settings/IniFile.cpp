@@ -73,7 +73,7 @@ CIniFile::CIniFile(const char* path, platform::Links links) {
     // at the first read, which would then fail for memory unseen.
     char buffer[4096];
     platform::Refusal why;
-    const platform::File file = platform::OpenToRead(m_path, links, why, buffer, sizeof buffer);
+    platform::File file = platform::OpenToRead(m_path, links, why, buffer, sizeof buffer);
     if (!file) {
         // Only where nothing has the name is an empty file left behind (where
         // the folder allows it): a file that cannot be read, a link, a pipe
@@ -83,7 +83,7 @@ CIniFile::CIniFile(const char* path, platform::Links links) {
         return;
     }
 
-    while (m_lineCount < kMaxLines && std::fgets(m_lines[m_lineCount], kLineSize, file.Get()) != nullptr) {
+    while (m_lineCount < kMaxLines && std::fgets(m_lines[m_lineCount], kLineSize, file.Stream()) != nullptr) {
         AddLine();
     }
 }
