@@ -85,7 +85,7 @@ if wanted scaling; then
 fi
 
 # The section "Latest results" of BENCHMARKS.md, from the parts measured.
-python3 - "$results" <<'PY'
+python3 - "$results" <<'PY' | scripts/write-section.py BENCHMARKS.md "latest results"
 import pathlib, re, sys
 results = pathlib.Path(sys.argv[1])
 titles = [
@@ -105,11 +105,5 @@ for name, title, how in titles:
         continue
     text = path.read_text().rstrip("\n").split("\n")
     lines += [f"### {title}", "", f"{how} Measured at {text[0]}.", "", "```"] + text[2:] + ["```", ""]
-section = "\n".join(lines)
-doc = pathlib.Path("BENCHMARKS.md")
-body = doc.read_text()
-start = body.index("<!-- latest results: written by scripts/bench.sh -->")
-end = body.index("<!-- end of latest results -->")
-doc.write_text(body[:start] + "<!-- latest results: written by scripts/bench.sh -->\n" + section + body[end:])
+print("\n".join(lines))
 PY
-echo "BENCHMARKS.md: section \"Latest results\" written from $results"

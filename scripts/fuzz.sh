@@ -7,7 +7,8 @@
 #   scripts/fuzz.sh ... TARGET...   only these (to_device to_customer output encoding ini runlog)
 #
 # Targets run $ZK8_FUZZ_PARALLEL at a time (default: the number of cores),
-# each as one libFuzzer process. New inputs go to build-fuzz/corpus/<target>;
+# each as one libFuzzer process. --long (600 s) and --record write the runs'
+# final lines into ROBUSTNESS.md. New inputs go to build-fuzz/corpus/<target>;
 # the committed seeds in fuzz/corpus/<target> are only read. A crash leaves
 # its input in build-fuzz/artifacts/ and makes the script fail; the log of
 # each run is build-fuzz/logs/<target>.log.
@@ -15,10 +16,12 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 seconds=20
+record=
 targets=()
 while [ $# -gt 0 ]; do
   case "$1" in
-    --long) seconds=600 ;;
+    --long) seconds=600; record=1 ;;
+    --record) record=1 ;;
     --seconds) seconds="$2"; shift ;;
     -*) echo "unknown option $1" >&2; exit 2 ;;
     *) targets+=("$1") ;;
@@ -75,13 +78,14 @@ wait_one() {
     local done_line executions
     done_line=$(grep -E '^#[0-9]+[[:space:]]+DONE' "build-fuzz/logs/$name.log" | tail -1)
     executions=$(grep -E 'stat::number_of_executed_units' "build-fuzz/logs/$name.log" | tail -1 | awk '{print $2}')
-    echo "fuzz_$name: ${executions:-?} executions; ${done_line}"
+    echo "fuzz_$name: ${executions:-?} executions; ${done_line}" | tee -a build-fuzz/summary.txt
   else
     echo "fuzz_$name: FAILED, see build-fuzz/logs/$name.log"
     grep -E 'ERROR|SUMMARY|invariant|Test unit written' "build-fuzz/logs/$name.log" | head -5 || true
     failed+=("$name")
   fi
 }
+rm -f build-fuzz/summary.txt
 for target in "${targets[@]}"; do
   [ ${#running[@]} -ge "$parallel" ] && wait_one
   run_target "$target" &
@@ -93,4 +97,14 @@ while [ ${#running[@]} -gt 0 ]; do wait_one; done
 if [ ${#failed[@]} -gt 0 ]; then
   echo "fuzzing found problems in: ${failed[*]}" >&2
   exit 1
+fi
+
+# --long and --record: the section "Latest fuzz runs" of ROBUSTNESS.md.
+if [ -n "$record" ]; then
+  commit=$(git rev-parse --short HEAD)
+  git diff --quiet HEAD -- . ':!ROBUSTNESS.md' || commit="$commit with uncommitted changes"
+  { echo "At $commit, $(date -u +%Y-%m-%d), $seconds s per target, $parallel at a time, load average"
+    echo "before $(cut -d' ' -f1-3 /proc/loadavg); every target's final libFuzzer line, no finding:"
+    echo; echo '```'; cat build-fuzz/summary.txt; echo '```'
+  } | scripts/write-section.py ROBUSTNESS.md "latest fuzz runs"
 fi
