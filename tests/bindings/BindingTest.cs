@@ -68,20 +68,9 @@ static class BindingTest
         string folder = Path.Combine(Path.GetTempPath(), "zk8-cs-" + Guid.NewGuid().ToString("N"));
         Directory.CreateDirectory(folder);
         Environment.CurrentDirectory = folder;
-        try
-        {
-            body();
-            s_passed++;
-        }
-        catch (Exception error)
-        {
-            s_failures++;
-            Console.WriteLine("FAIL " + name + ": " + error);
-        }
-        finally
-        {
-            Directory.Delete(folder, true);
-        }
+        try { body(); s_passed++; }
+        catch (Exception error) { s_failures++; Console.WriteLine("FAIL " + name + ": " + error); }
+        finally { Directory.Delete(folder, true); }
     }
 
     [StructLayout(LayoutKind.Sequential)]
@@ -166,13 +155,8 @@ static class BindingTest
             ExpectEqual("unknown result -100", ResultCodes.Describe(-100), "an unknown code");
         });
         Run("out of memory, then the next call works", () => {
-            using (var big = new StreamWriter("big.xml"))
-            {
-                big.Write("<?xml version=\"1.0\" encoding=\"UTF-8\"?><scaledata><articles>");
-                for (int i = 0; i < 400000; i++)
-                    big.Write("<article mode=\"write\"><plu_no>1</plu_no><name>Apple</name></article>");
-                big.Write("</articles></scaledata>");
-            }
+            File.WriteAllText("big.xml", "<?xml version=\"1.0\" encoding=\"UTF-8\"?><scaledata><articles>" + string.Concat(
+                Enumerable.Repeat("<article mode=\"write\"><plu_no>1</plu_no><name>Apple</name></article>", 400000)) + "</articles></scaledata>");
             Converter.CustomerToDevice(Path.Combine(s_examples, "customer_catalogue.xml"), "warm.xml", ".");
             ConversionException error = null;
             WithAddressSpace(48, () => error = Throws(() => Converter.CustomerToDevice("big.xml", "big-out.xml", ".")));

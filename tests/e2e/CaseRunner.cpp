@@ -1,16 +1,10 @@
-// Runs the cases of tests/cases/*.cases (format in TESTING.md) as a host
-// program would: the library is loaded at a case's first call (dlopen, or
-// LoadLibrary on Windows) and its exports are called with paths; the tool
-// runs as a command. The same program is the POSIX test runner (each case a
-// GoogleTest test, so that ctest runs it in a process of its own) and, built
-// with mingw-w64, the Windows host under Wine. Steps with no Windows form skip
-// the rest of their case there.
-//
-//   e2e_tests [GoogleTest flags]                       every case as a test (POSIX)
-//   e2e_tests [--in FOLDER] CASE_FILE [TITLE]          the file's cases (or one), then
-//                                                      "N passed, N failed, N skipped"
-//   zk8_case_host DLL HOST_MODULE EXAMPLES CASE_FILE   the same on Windows
-//   zk8_case_host DLL HOST_MODULE EXAMPLES version     the DLL's version resource
+// Runs the cases of tests/cases/*.cases (TESTING.md) as a host program
+// would: the library is loaded at a case's first call and its exports are
+// called with paths; the tool runs as a command. The POSIX test runner (each
+// case a GoogleTest test) and, built with mingw-w64, the Windows host under
+// Wine, where steps with no Windows form skip the rest of their case.
+//   e2e_tests [--in FOLDER] CASE_FILE [TITLE]          outside GoogleTest
+//   zk8_case_host DLL HOST_MODULE EXAMPLES CASE_FILE   (or "version")
 #ifdef _WIN32
 #include <windows.h>
 #include <shlobj.h>
@@ -20,7 +14,6 @@
 #include <dlfcn.h>
 #include <grp.h>
 #include <pthread.h>
-#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -29,7 +22,6 @@
 #include <csignal>
 
 #include <gtest/gtest.h>
-#include <pugixml.hpp>
 
 #include "e2e/RandomCalls.h"
 #define ZK8_API
@@ -146,82 +138,27 @@ int CallExport(Library library, const std::string& name, const std::vector<std::
     }
 }
 
-// Runs the call on a new thread with a stack of 1 MB, a host thread's
-// default: recursion per level of a deep document would not fit.
-struct Job {
-    const std::function<int()>& call;
-    int result;
-};
-#ifdef _WIN32
-DWORD WINAPI RunJob(void* job) {
-    static_cast<Job*>(job)->result = static_cast<Job*>(job)->call();
-    return 0;
-}
+// Runs the call on a new thread, whose stack is 1 MB, a host thread's
+// default (main sets it): recursion per level of a deep document would not fit.
 int OnSmallStack(const std::function<int()>& call) {
-    Job job{call, INT_MIN};
-    const HANDLE thread = CreateThread(nullptr, 1 << 20, RunJob, &job, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
-    if (thread != nullptr) WaitForSingleObject(thread, INFINITE), CloseHandle(thread);
-    return job.result;
+    int result = INT_MIN;
+    std::thread([&] { result = call(); }).join();
+    return result;
 }
-#else
-int OnSmallStack(const std::function<int()>& call) {
-    Job job{call, INT_MIN};
-    pthread_attr_t attributes;
-    pthread_attr_init(&attributes);
-    pthread_attr_setstacksize(&attributes, 1 << 20);
-    pthread_t thread;
-    auto run = [](void* data) -> void* {
-        static_cast<Job*>(data)->result = static_cast<Job*>(data)->call();
-        return nullptr;
-    };
-    if (pthread_create(&thread, &attributes, run, &job) == 0) pthread_join(thread, nullptr);
-    pthread_attr_destroy(&attributes);
-    return job.result;
-}
-#endif
 
-// This program again with the host's arguments and these; Wait gives its
-// exit status (-1 where it did not start or end normally).
-#ifdef _WIN32
-using Process = HANDLE;
-Process StartSelf(const std::vector<std::string>& args) {
+// Runs this program again, with the host's arguments and these: its exit
+// status (-1 where it did not end normally).
+int RunSelf(const std::vector<std::string>& args) {
     std::string command = "\"" + SelfPath() + "\"";
     for (const std::string& arg : g_setup.hostArguments) command += " \"" + arg + "\"";
     for (const std::string& arg : args) command += " \"" + arg + "\"";
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessA(SelfPath().c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process)) {
-        return nullptr;
-    }
-    CloseHandle(process.hThread);
-    return process.hProcess;
-}
-int Wait(Process process) {
-    DWORD status = 0;
-    if (process == nullptr) return -1;
-    WaitForSingleObject(process, INFINITE);
-    GetExitCodeProcess(process, &status);
-    CloseHandle(process);
-    return static_cast<int>(status);
-}
+#ifdef _WIN32
+    return std::system(("\"" + command + "\"").c_str());  // cmd /c takes the outer quotes off
 #else
-using Process = pid_t;
-Process StartSelf(std::vector<std::string> args) {
-    std::string self = SelfPath();
-    std::vector<char*> argv{self.data()};
-    for (std::string& arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    pid_t child = -1;
-    return posix_spawn(&child, self.c_str(), nullptr, nullptr, argv.data(), environ) == 0 ? child : -1;
-}
-int Wait(Process process) {
-    int status = 0;
-    if (process <= 0 || waitpid(process, &status, 0) != process) return -1;
+    const int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 #endif
+}
 
 // ---- Texts ----
 
@@ -375,36 +312,17 @@ int RunReplayWorker(const std::string& callsFile, int worker, int rounds) {
 }
 
 #ifndef _WIN32
-// Counting allocation functions for pugixml, which the library shares.
-std::size_t g_allocations = 0, g_failFrom = SIZE_MAX;
-long g_held = 0;
-void* Allocate(std::size_t size) {
-    if (++g_allocations >= g_failFrom) return nullptr;
-    ++g_held;
-    return std::malloc(size);
+// A file-size limit (limit < 0: none): every write past it fails with
+// EFBIG, as on a full disk. Returns the limit before.
+rlimit LimitFileSize(long limit) {
+    rlimit saved{}, cap{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    cap = saved;
+    cap.rlim_cur = limit < 0 ? saved.rlim_cur : static_cast<rlim_t>(limit);
+    signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &cap);
+    return saved;
 }
-void Deallocate(void* block) {
-    --g_held;
-    std::free(block);
-}
-
-// A file-size limit for one scope (limit < 0: none): every write past it
-// fails with EFBIG, as on a full disk.
-class FileLimitScope {
-public:
-    explicit FileLimitScope(long limit) {
-        getrlimit(RLIMIT_FSIZE, &m_saved);
-        if (limit < 0) return;
-        signal(SIGXFSZ, SIG_IGN);
-        rlimit cap = m_saved;
-        cap.rlim_cur = static_cast<rlim_t>(limit);
-        setrlimit(RLIMIT_FSIZE, &cap);
-    }
-    ~FileLimitScope() { setrlimit(RLIMIT_FSIZE, &m_saved); }
-
-private:
-    rlimit m_saved{};
-};
 
 // Runs the call in a child process as the user nobody, for whom permission
 // bits count; the result travels as the child's exit status.
@@ -661,15 +579,10 @@ private:
 #ifdef _WIN32
         return OnSmallStack(call);
 #else
-        g_allocations = 0;
-        int result;
-        {
-            const FileLimitScope limit(m_fileLimit);
-            result = m_asNobody ? AsNobody(m_root, call) : OnSmallStack(call);
-        }
+        const rlimit saved = LimitFileSize(m_fileLimit);
+        const int result = m_asNobody ? AsNobody(m_root, call) : OnSmallStack(call);
+        setrlimit(RLIMIT_FSIZE, &saved);
         m_fileLimit = -1;
-        m_lastAllocations = g_allocations;
-        g_failFrom = SIZE_MAX;
         m_asNobody = false;
         return result;
 #endif
@@ -777,13 +690,16 @@ private:
                 calls += "\n";
             }
             WriteFile(m_root + "/calls.txt", calls);
-            std::vector<Process> children;
+            std::vector<int> statuses(workers);
+            std::vector<std::thread> starts;
             for (int w = 0; w < workers; ++w) {
-                children.push_back(StartSelf({"--replay", m_root + "/calls.txt", std::to_string(w), std::to_string(rounds)}));
+                starts.emplace_back([&, w] {
+                    statuses[w] = RunSelf({"--replay", m_root + "/calls.txt", std::to_string(w), std::to_string(rounds)});
+                });
             }
             for (int w = 0; w < workers; ++w) {
-                const int status = Wait(children[w]);
-                if (status != 0 && status != 1) found += "worker " + std::to_string(w) + " ended with " + std::to_string(status) + "\n";
+                starts[w].join();
+                if (statuses[w] != 0 && statuses[w] != 1) found += "worker " + std::to_string(w) + " ended with " + std::to_string(statuses[w]) + "\n";
                 found += ReadFile(WorkerFolder(m_root, w) + "/found.txt");
             }
         } else {
@@ -837,12 +753,6 @@ private:
         } else if (op == "nobody") {
             if (geteuid() != 0) Skip("only root can run a call as another user");
             m_asNobody = true;
-        } else if (op == "alloc") {
-            pugi::set_memory_management_functions(Allocate, Deallocate);
-        } else if (op == "alloc-fail") {
-            g_failFrom = rest == "first" ? 1 : m_lastAllocations;
-        } else if (op == "held") {
-            if (g_held != std::stol(rest)) Fail(std::to_string(g_held) + " blocks held");
         } else if (op == "sweep") {
             Sweep(rest == "alloc");
         } else if (op == "limit-file") {
@@ -889,19 +799,21 @@ private:
     // (failAt > 0) or every file cut at `limit` bytes (limit >= 0); gives the
     // result, the allocations made and those kept.
     int CallFailing(long failAt, long limit, long& allocations, long& held) {
-        const FileLimitScope limitScope(limit);
-        return OnSmallStack([&] {
+        const rlimit saved = LimitFileSize(limit);
+        allocations = held = 0;
+        const int result = OnSmallStack([&] {
 #ifdef ZK8_ALLOCATION_HOOKS
             zk8_hooks_arm(failAt);
             const int r = CallExport(m_library, m_lastCall.name, m_lastCall.args);
             allocations = zk8_hooks_disarm(&held);
             return r;
 #else
-            (void)failAt;
-            allocations = held = 0;
+            static_cast<void>(failAt);
             return CallExport(m_library, m_lastCall.name, m_lastCall.args);
 #endif
         });
+        setrlimit(RLIMIT_FSIZE, &saved);
+        return result;
     }
 
     // Removes the compared files (through a symbolic link, the file it names),
@@ -1034,13 +946,9 @@ private:
                 fs::create_hard_link(SelfPath(), folder + "/bin/e2e_tests", error);
                 if (error) fs::copy_file(SelfPath(), folder + "/bin/e2e_tests");
                 for (const auto& [name, path] : inputs) fs::copy_file(path, folder + "/" + name);
-                const std::string command = "ZK8_CASES_LIBRARY='" + libraries[which] + "' '" + folder + "/bin/e2e_tests' --in '" +
-                                            folder + "' '" + file + "' 2>&1";
-                if (std::FILE* pipe = popen(command.c_str(), "r")) {
-                    char buffer[65536];
-                    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) notes[which].append(buffer, n);
-                    notes[which] += "exit " + std::to_string(pclose(pipe)) + "\n";
-                }
+                const int status = std::system(("ZK8_CASES_LIBRARY='" + libraries[which] + "' '" + folder + "/bin/e2e_tests' --in '" +
+                                                folder + "' '" + file + "' > '" + folder + ".notes' 2>&1").c_str());
+                notes[which] = ReadFile(folder + ".notes") + "exit " + std::to_string(status) + "\n";
             }
             // Where the notes part: the lines around the first difference.
             std::istringstream expected(notes[0]), actual(notes[1]);
@@ -1083,7 +991,6 @@ private:
 #ifndef _WIN32
     bool m_asNobody = false;
     long m_fileLimit = -1;
-    std::size_t m_lastAllocations = 0;
     std::string m_output;
     std::unique_ptr<TempFolder> m_forNobody;
 #endif
@@ -1164,6 +1071,10 @@ int main(int argc, char** argv) {
     if (args[0] == "version") return ShowVersion(g_setup.library);
 #else
     g_setup = {ZK8_LIBRARY_PATH, ZK8_HOST_MODULE_PATH, ZK8_EXAMPLES_DIR, ZK8_TOOL_PATH, ZK8_CORPUS_DIR, ZK8_CASES_DIR, {}};
+    pthread_attr_t small;  // the Windows host's threads have it from its link options
+    pthread_attr_init(&small);
+    pthread_attr_setstacksize(&small, 1 << 20);
+    pthread_setattr_default_np(&small);
 #endif
     if (args.size() == 4 && args[0] == "--replay") return RunReplayWorker(args[1], std::stoi(args[2]), std::stoi(args[3]));
     std::string folder;

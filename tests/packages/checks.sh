@@ -1,43 +1,19 @@
 #!/usr/bin/env bash
 # The checks of what is shipped, as its users get it; each counts its checks
-# and ends with "N passed, N failed" (ctest shows it).
+# and ends with "N passed, N failed" (TESTING.md, "Packages").
 #
-#   checks.sh export-table OBJDUMP DLL pei-i386|pei-x86-64
-#       the DLL's PE headers as `objdump -p` shows them: a DLL named
-#       ZK8_XML_Conv.dll exporting exactly the nine names undecorated, in the
-#       header's order (CustToZK8ExtWithLengthAttribute at CustToZK8Ext's
-#       entry point), importing from system DLLs only
+#   checks.sh export-table OBJDUMP DLL pei-i386|pei-x86-64      the DLL's PE headers
 #   checks.sh sdk WINE COMPILER ZIP CONSUMER_SOURCE POSIX_TOOL EXAMPLES WORK
-#       an integrator's kit (scripts/windows-sdk.sh): its files (its schemas
-#       the POSIX tool's); the consumer built from its header against each
-#       import library, run under Wine: CustToZK8Ext writes the POSIX tool's bytes
+#                                                 an integrator's kit, used under Wine
 #   checks.sh nuget PACKAGE VERSION CONVERT_EXE EXAMPLES WORK DEPENDENT_LIBRARY
-#       the NuGet package: its files, each native library built for its
-#       runtime folder, the Linux one needing glibc alone; docs/hosts/Convert.cs
-#       through the unpacked package under Mono with libpugixml1v5 hidden
-#       gives the shipped result, and fails with DEPENDENT_LIBRARY (a build
-#       that needs libpugixml1v5)
 #   checks.sh windows-wheel WHEEL win32|win_amd64 VERSION DLL
-#       a Windows wheel: its name, tag and files, the DLL it was made from
 #   checks.sh linux-wheel WHEEL VERSION EXAMPLES DEPENDENT_LIBRARY WORK [OLD_ROOT]
-#       the Linux wheel: its tag against the glibc versions its library needs,
-#       its files, the library's dependencies (glibc alone) and exports; then
-#       `pip install --no-index` into a virtual environment of a Python that
-#       is not Debian's (ZK8_WHEEL_PYTHON, else python3 on the PATH, else
-#       pyenv's newest) with libpugixml1v5 hidden, and with OLD_ROOT (the
-#       Debian 11 root of scripts/portable-build.sh, no pugixml at all) of its
-#       own Python inside it: the shipped examples converted through it, with
-#       decoys in ZK8_XML_CONV_LIBRARY and LD_LIBRARY_PATH, give the results
-#       byte for byte and load the library the wheel carries
-#   checks.sh install RUNTIME_DEB EXAMPLES
-#       the runtime package installed for real (root, where it is not
-#       installed): the application-data folder for the group zk8conv,
-#       Temp.xml there for root and for a member (never beside the program),
-#       another user cannot convert, purging keeps what conversions left
-#   checks.sh without PACKAGE COMMAND...
-#       COMMAND as if the Debian package were not installed (root): in a mount
-#       namespace of its own, each folder holding one of its files is covered
-#       by an overlay in which those files are deleted
+#   checks.sh install RUNTIME_DEB EXAMPLES        the runtime package installed (root)
+#   checks.sh without PACKAGE COMMAND...          COMMAND as if PACKAGE were not
+#                                                 installed (root; mount namespace)
+# DEPENDENT_LIBRARY: a build of the library that needs libpugixml1v5, which
+# must fail to load where that is hidden; OLD_ROOT: the Debian 11 root of
+# scripts/portable-build.sh, where the wheel is tried with the root's Python.
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 passed=0 failed=0
@@ -87,6 +63,9 @@ check_wheel() {  # check_wheel WHEEL FOLDER VERSION TAG LIBRARY
     zk8_xml_conv/_library.py zk8_xml_conv/_results.py "zk8_xml_conv/$library" | sort)"
 }
 
+# A DLL named ZK8_XML_Conv.dll exporting exactly the nine names undecorated
+# (CustToZK8ExtWithLengthAttribute at CustToZK8Ext's entry point), importing
+# from system DLLs only.
 export_table() {
   local dump magic names rvas imports name
   dump=$("$1" -p "$2") || { echo "objdump failed"; echo "0 passed, 1 failed"; exit 1; }
@@ -115,6 +94,9 @@ export_table() {
   done
 }
 
+# The kit's files (its schemas the POSIX tool's); the consumer built from its
+# header against each import library, run under Wine: CustToZK8Ext writes
+# the POSIX tool's bytes.
 sdk() {
   local wine=$1 compiler=$2 zip=$3 source=$4 tool=$5 examples=$6 work=$7 kit library app dialect
   need "$zip" "$tool"
@@ -143,6 +125,9 @@ $kit/share/zk8-xml-conv/schema/customer.xsd $kit/share/zk8-xml-conv/schema/devic
   done
 }
 
+# Its files, each native library built for its runtime folder, the Linux one
+# needing glibc alone; docs/hosts/Convert.cs through the unpacked package
+# under Mono with libpugixml1v5 hidden gives the shipped result.
 nuget() {
   local package=$1 version=$2 convert=$3 examples=$4 work=$5 dependent
   need "$package"
@@ -190,6 +175,13 @@ windows_wheel() {
   check "the DLL it was made from" cmp -s "$dll" "$work/zk8_xml_conv/ZK8_XML_Conv.dll"
 }
 
+# Its tag against the glibc versions its library needs, its files, the
+# library's dependencies and exports; pip install --no-index into a virtual
+# environment of a Python that is not Debian's (ZK8_WHEEL_PYTHON, else
+# python3 on the PATH, else pyenv's newest) with libpugixml1v5 hidden, and of
+# OLD_ROOT's Python inside it: the shipped examples converted through it, with
+# decoys in ZK8_XML_CONV_LIBRARY and LD_LIBRARY_PATH, give the results byte
+# for byte from the library the wheel carries.
 linux_wheel() {
   need "$1"
   local wheel version=$2 examples dependent work=$5 old_root=${6:-} library glibc platform python candidate status
@@ -316,6 +308,8 @@ SCENARIO
   fi
 }
 
+# The application-data folder made for the group zk8conv, Temp.xml there for
+# root and for a member (never beside the program), purging keeps it.
 install() {
   local deb=$1 examples=$2 folder=/var/lib/ORVANE/Kelmora work
   if [ "$(id -u)" -ne 0 ]; then echo "install check skipped: needs root"; exit 0; fi
@@ -344,6 +338,8 @@ install() {
   check "purging keeps the Temp.xml conversions left" test -f "$folder/Temp.xml"
 }
 
+# Each folder holding one of the package's files covered by an overlay in
+# which those files are deleted, for COMMAND alone.
 without() {
   local package=$1 hidden status=0
   shift
