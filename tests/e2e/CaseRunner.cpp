@@ -750,6 +750,8 @@ private:
             setenv(name.c_str(), number ? rest.c_str() : Path(rest).c_str(), 1);
         } else if (op == "unset") {
             unsetenv(rest.c_str());
+        } else if (op == "umask") {
+            umask(static_cast<mode_t>(std::stoi(rest, nullptr, 8)));
         } else if (op == "nobody") {
             if (geteuid() != 0) Skip("only root can run a call as another user");
             m_asNobody = true;
