@@ -164,9 +164,9 @@ runtimes/win-x86/native/ZK8_XML_Conv.dll "
 }
 
 windows_wheel() {
-  local wheel=$1 version=$3 dll=$4 work
+  local wheel=$1 version=$3 dll=$4
   need "$wheel"
-  work=$(mktemp -d)
+  work=$(mktemp -d)  # global: the trap runs after the function
   trap 'rm -rf "$work"' EXIT
   unzip -q "$wheel" -d "$work"
   echo "$(basename "$wheel"):"
@@ -311,7 +311,8 @@ SCENARIO
 # The application-data folder made for the group zk8conv, Temp.xml there for
 # root and for a member (never beside the program), purging keeps it.
 install() {
-  local deb=$1 examples=$2 folder=/var/lib/ORVANE/Kelmora work
+  local deb=$1 examples=$2
+  folder=/var/lib/ORVANE/Kelmora  # globals: the trap runs after the function
   if [ "$(id -u)" -ne 0 ]; then echo "install check skipped: needs root"; exit 0; fi
   if dpkg -s zk8-xml-conv >/dev/null 2>&1; then echo "install check skipped: zk8-xml-conv is installed"; exit 0; fi
   check "no $folder/Temp.xml before the install" test ! -e "$folder/Temp.xml" || return
