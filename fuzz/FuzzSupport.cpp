@@ -6,6 +6,7 @@
 
 #include "engine/WorkingDirectory.h"
 #include "engine/XmlTlvConverter.h"
+#include "support/TempFolder.h"
 
 namespace fuzz {
 
@@ -20,9 +21,7 @@ struct Scratch {
         path = pattern;
         std::filesystem::create_directories(path + "/ORVANE/Kelmora");
         setenv("ZK8_COMMON_APPDATA", path.c_str(), 1);
-        const char settings[] = "[LogFiles]\nLoggingLevel=3\nRunLogSize=65536\n";
-        std::FILE* file = std::fopen((path + "/Interface.ini").c_str(), "wb");
-        if (file == nullptr || std::fputs(settings, file) < 0 || std::fclose(file) != 0) Fail("no settings file");
+        WriteFile(path + "/Interface.ini", "[LogFiles]\nLoggingLevel=3\nRunLogSize=65536\n");
     }
     ~Scratch() {
         std::error_code ignored;
@@ -46,21 +45,8 @@ const std::string& ScratchFolder() {
 
 std::string WriteScratchFile(const char* name, const std::uint8_t* data, std::size_t size) {
     const std::string path = ScratchFolder() + "/" + name;
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr || (size > 0 && std::fwrite(data, 1, size, file) != size) || std::fclose(file) != 0) {
-        Fail("scratch file cannot be written");
-    }
+    WriteFile(path, std::string(reinterpret_cast<const char*>(data), size));
     return path;
-}
-
-std::string ReadWholeFile(const std::string& path) {
-    std::string bytes;
-    if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
-        char buffer[65536];
-        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;) bytes.append(buffer, n);
-        std::fclose(file);
-    }
-    return bytes;
 }
 
 void Fail(const char* what) {
@@ -89,9 +75,9 @@ std::string ConvertTwice(Direction direction, const std::uint8_t* data, std::siz
             CXmlTlvConverter(session).ConvertCustToZK8(input.c_str(), output.c_str());
         } else {
             CXmlTlvConverter(session).ConvertZK8ToCust(input.c_str(), output.c_str(), (size & 1) != 0);
-            status[run] = ReadWholeFile(output + "_Status.xml");
+            status[run] = ReadFile(output + "_Status.xml");
         }
-        written[run] = ReadWholeFile(output);
+        written[run] = ReadFile(output);
         if (written[run].compare(0, 2, "\xFF\xFE") != 0) Fail("output without byte-order mark");
     }
     if (compare && (written[0] != written[1] || status[0] != status[1])) Fail("a second run writes other files");

@@ -1,6 +1,6 @@
 // Shared by the fuzz targets: the scratch folder of the fuzzing process (the
 // application-data folder and working directory, with an Interface.ini that
-// logs every entry), whole-file helpers and the conversions run twice.
+// logs every entry), its files and the conversions run twice.
 #pragma once
 
 #include <cstddef>
@@ -9,13 +9,14 @@
 
 #include <pugixml.hpp>
 
+#include "support/TempFolder.h"
+
 namespace fuzz {
 
 // Created on first use below /dev/shm where it exists, removed at exit.
 const std::string& ScratchFolder();
 // Writes the bytes to a file in the scratch folder and returns its path.
 std::string WriteScratchFile(const char* name, const std::uint8_t* data, std::size_t size);
-std::string ReadWholeFile(const std::string& path);
 // Stops the process so that libFuzzer reports the input: for broken
 // invariants that are not memory errors.
 [[noreturn]] void Fail(const char* what);

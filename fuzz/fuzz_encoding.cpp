@@ -103,7 +103,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     if (tempXml != made.tempXmlPath) fuzz::Fail("the rewrite does not name Temp.xml");
-    const std::string written = fuzz::ReadWholeFile(tempXml);
+    const std::string written = ReadFile(tempXml);
     if (written != Rewrite(bytes, expected.needsMark)) fuzz::Fail("Temp.xml differs from the model");
     if (!made.keptEveryCharacter &&
         std::string(made.tempXmlBytes.Data(), made.tempXmlBytes.Size()) != written) {

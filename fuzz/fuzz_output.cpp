@@ -43,7 +43,7 @@ std::string Reference(const pugi::xml_document& document, const std::string& out
     CReferenceOutput reference;
     Walk(document, reference, toDevice, option, defaultNamespace);
     reference.Save(output.c_str());
-    return fuzz::ReadWholeFile(output);
+    return ReadFile(output);
 }
 
 // The library's output with a pending part of a few elements, so that small
@@ -56,7 +56,7 @@ std::string Streamed(const pugi::xml_document& document, const std::string& outp
         streamed.Finish();
         streamed.Keep();
     }
-    return fuzz::ReadWholeFile(output);
+    return ReadFile(output);
 }
 }  // namespace
 
@@ -86,7 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             CXmlTlvConverter(session).ConvertZK8ToCust(input.c_str(), library.c_str(), option, pugi::encoding_auto,
                                                        &bytes);
         }
-        if (fuzz::ReadWholeFile(library) != whole ||
+        if (ReadFile(library) != whole ||
             Streamed(document, folder + "/streamed.xml", toDevice, option, defaultNamespace, 1 + size % 7, size % 3) !=
                 whole) {
             fuzz::Fail(toDevice ? "streamed device output differs" : "streamed customer output differs");

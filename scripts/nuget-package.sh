@@ -12,7 +12,7 @@
 #
 # The package is packed by Debian's nuget from bindings/csharp/Zk8.XmlConv.nuspec,
 # then given fixed times and its members' order (scripts/reproducible-zip.py);
-# tests/windows/check-nuget.sh checks it.
+# tests/packages/checks.sh nuget checks it.
 # Usage: scripts/nuget-package.sh WIN32_BUILD WIN64_BUILD LINUX_BUILD [LINUX_LIBRARY]
 #   (prints the package's path)
 set -euo pipefail

@@ -21,7 +21,7 @@
 # built in a Debian 11 root (scripts/portable-build.sh: build-portable/, the
 # root kept between runs), and the Linux wheel that carries it
 # (build-package/wheels/, scripts/python-wheel.sh), checked by
-# tests/packages/check-wheel.sh: its tag against the glibc versions the
+# tests/packages/checks.sh linux-wheel: its tag against the glibc versions the
 # library needs, the library's dependencies (glibc alone), and pip install
 # --no-index into a virtual environment of a Python that is not Debian's on
 # this machine with libpugixml1v5 hidden, and of the Debian 11 root's own
@@ -146,7 +146,7 @@ done
 portable=$(scripts/portable-build.sh)
 rm -rf build-package/wheels
 wheel=$(scripts/python-wheel.sh "$portable" build-package/wheels)
-bash tests/packages/check-wheel.sh "$wheel" "$version" examples "$libdir/libZK8_XML_Conv.so.$version" \
+bash tests/packages/checks.sh linux-wheel "$wheel" "$version" examples "$libdir/libZK8_XML_Conv.so.$version" \
   "$scratch/wheel" build-portable/root || fail "the Linux wheel $wheel"
 
 if [ "$failures" -gt 0 ]; then
@@ -154,5 +154,5 @@ if [ "$failures" -gt 0 ]; then
   exit 1
 fi
 # The runtime package installed for real: its application-data folder.
-tests/packages/install-check.sh "$runtime_deb" examples
+bash tests/packages/checks.sh install "$runtime_deb" examples
 echo "package test: the three packages, all five consumers and the Linux wheel passed"

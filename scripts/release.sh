@@ -79,13 +79,13 @@ check=build-package/release-check
 rm -rf "$check"
 mkdir -p "$check"
 mcs -nologo -r:build-package/bindings/csharp/Zk8.XmlConv.dll -out:"$check/Convert.exe" docs/hosts/Convert.cs
-bash tests/windows/check-nuget.sh "dist/Zk8.XmlConv.$version.nupkg" "$version" "$check/Convert.exe" examples \
+bash tests/packages/checks.sh nuget "dist/Zk8.XmlConv.$version.nupkg" "$version" "$check/Convert.exe" examples \
   "$check/nuget" build-package/libZK8_XML_Conv.so
 
 # The Windows wheels.
 for pair in build-win32:win32 build-win64:win_amd64; do
   wheel=$(scripts/python-wheel.sh "${pair%%:*}/ZK8_XML_Conv.dll" dist)
-  bash tests/windows/check-wheel.sh "$wheel" "${pair#*:}" "$version" "${pair%%:*}/ZK8_XML_Conv.dll"
+  bash tests/packages/checks.sh windows-wheel "$wheel" "${pair#*:}" "$version" "${pair%%:*}/ZK8_XML_Conv.dll"
 done
 
 # The sources.

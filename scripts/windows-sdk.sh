@@ -14,7 +14,7 @@
 # i686 a caller's compiler refers to the __stdcall functions as _Name@N while
 # the DLL exports plain Name: the libraries define the decorated symbols and
 # import the undecorated names. The zip has fixed times and its members in
-# order (scripts/reproducible-zip.py). tests/windows/check-sdk.sh tests the kit.
+# order (scripts/reproducible-zip.py). tests/packages/checks.sh sdk tests the kit.
 # Usage: scripts/windows-sdk.sh BUILD_FOLDER i686|x86_64
 set -euo pipefail
 cd "$(dirname "$0")/.."

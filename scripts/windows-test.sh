@@ -76,14 +76,14 @@ scripts/windows-build.sh
 # converting through it under Mono with libpugixml1v5 hidden.
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/CMakeCache.txt)
 nupkg=$(scripts/nuget-package.sh build-win32 build-win64 build)
-bash tests/windows/check-nuget.sh "$nupkg" "$version" build/bindings/csharp/Convert.exe examples \
+bash tests/packages/checks.sh nuget "$nupkg" "$version" build/bindings/csharp/Convert.exe examples \
   build-wine/nuget-check build/libZK8_XML_Conv.so
 # The Windows wheels: the Python module with the DLL of each bitness.
 for pair in build-win32:win32 build-win64:win_amd64; do
   folder=${pair%%:*}
   rm -rf "$folder/wheels"
   wheel=$(scripts/python-wheel.sh "$folder/ZK8_XML_Conv.dll" "$folder/wheels")
-  bash tests/windows/check-wheel.sh "$wheel" "${pair#*:}" "$version" "$folder/ZK8_XML_Conv.dll"
+  bash tests/packages/checks.sh windows-wheel "$wheel" "${pair#*:}" "$version" "$folder/ZK8_XML_Conv.dll"
 done
 
 if [ $i386 = yes ]; then
