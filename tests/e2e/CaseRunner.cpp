@@ -366,6 +366,21 @@ int RunShell(const std::string& command, bool asNobody, std::string& output) {
     if (child < 0 || waitpid(child, &status, 0) != child) return -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
+
+// What a command puts before a program that loads $LIB: nothing, or in a
+// build with AddressSanitizer its runtime, which must be loaded first.
+std::string SanitizerPreload() {
+#ifdef __SANITIZE_ADDRESS__
+    std::ifstream maps("/proc/self/maps");
+    for (std::string line; std::getline(maps, line);) {
+        const std::size_t at = line.find('/');
+        if (at != std::string::npos && line.find("/libasan.so", at) != std::string::npos) {
+            return "LD_PRELOAD=" + line.substr(at) + " ASAN_OPTIONS=detect_leaks=0";
+        }
+    }
+#endif
+    return "";
+}
 #endif
 
 class CaseScript {
@@ -394,6 +409,7 @@ public:
         Define("$LIB", LibraryPath());
         Define("$CORPUS", g_setup.corpus);
         Define("$TESTS", FolderOf(g_setup.cases));
+        Define("$PRELOAD", SanitizerPreload());
         // The tool and the examples where the user nobody can reach them: the
         // checkout may lie in a folder only its owner may enter.
         const bool nobody = std::any_of(c.steps.begin(), c.steps.end(), [](const CaseStep& s) { return s.op == "nobody"; });
