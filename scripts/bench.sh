@@ -13,8 +13,9 @@
 #             and check; drawn by scripts/plot-scaling.sh into
 #             docs/figures/scaling.svg
 # Each part's output is kept in build-bench/results/PART.txt with the commit
-# it was measured at; the section is put together from the parts there, so a
-# part run again replaces only its own figures.
+# it was measured at; the section is put together from the parts there (a
+# part without a file there keeps its figures in BENCHMARKS.md), so a part
+# run again replaces only its own figures.
 #
 # Usage: scripts/bench.sh [--scratch DIR] [--quick] [--parts LIST]
 #   --scratch DIR  where generated inputs and outputs go (default /tmp/zk8bench;
@@ -99,9 +100,16 @@ titles = [
 lines = ["## Latest results", "",
          "Written by `scripts/bench.sh` from the figures it measured (build-bench/results/);",
          "not edited by hand. Each part names the commit it was measured at.", ""]
+# A part not measured in this build folder keeps what the document says of it.
+kept = {}
+document = pathlib.Path("BENCHMARKS.md").read_text()
+section = document[document.find("<!-- latest results"):document.find("<!-- end of latest results")]
+for block in re.split(r"\n(?=### )", section)[1:]:
+    kept[block.split("\n", 1)[0][4:]] = block.rstrip("\n").split("\n") + [""]
 for name, title, how in titles:
     path = results / f"{name}.txt"
     if not path.exists():
+        lines += kept.get(title, [])
         continue
     text = path.read_text().rstrip("\n").split("\n")
     lines += [f"### {title}", "", f"{how} Measured at {text[0]}.", "", "```"] + text[2:] + ["```", ""]
