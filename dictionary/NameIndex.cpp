@@ -37,7 +37,6 @@ void CNameIndex::Build(const CDictionary& d) {
     m_facts.reserve(entries);
     m_text.clear();
     m_text.reserve(bytes);
-    m_emptyName = nullptr;
     // At most half full, so that a probe for a missing name ends soon.
     std::size_t size = 64;
     while (size < entries * 2) size *= 2;
@@ -67,7 +66,6 @@ NameFacts& CNameIndex::Entry(const std::string& name) {
     }
     m_facts.emplace_back();
     m_slots[slot] = Slot{hash, static_cast<std::uint32_t>(name.size()), Keep(name), &m_facts.back()};
-    if (name.empty()) m_emptyName = &m_facts.back();
     return m_facts.back();
 }
 
@@ -79,6 +77,6 @@ const char* CNameIndex::Keep(const std::string& text) {
 }
 
 const NameFacts* CNameIndex::Find(const char* name, std::size_t length) const {
-    if (length == 0) return m_emptyName;
+    if (length == 0) return nullptr;  // no name of the tag table is empty
     return Probe(name, length, Hash(name, length));
 }

@@ -55,8 +55,9 @@ public:
 
     // The facts of a name, or null when the name is a key of no container.
     const NameFacts* Find(const char* name) const {
-        // Text nodes have no name: most probes of a walk end here.
-        if (*name == '\0') return m_emptyName;
+        // Text nodes have no name, and no name of the tag table is empty:
+        // most probes of a walk end here.
+        if (*name == '\0') return nullptr;
         std::uint32_t hash = 0;
         const char* p = name;
         for (; *p != '\0'; ++p) hash = Step(hash, static_cast<unsigned char>(*p));
@@ -103,7 +104,6 @@ private:
     // One empty slot at least, so that every probe ends.
     std::vector<Slot> m_slots = std::vector<Slot>(1, Slot{0, 0, nullptr, nullptr});
     std::size_t m_mask = 0;
-    const NameFacts* m_emptyName = nullptr;
     std::vector<NameFacts> m_facts;  // reserved in full before the first entry
     std::vector<char> m_text;        // likewise: names and values, each NUL-terminated
 };
