@@ -76,9 +76,10 @@ bool NewFile::Publish(const std::string& path) {
         int linked = -1;
         if (linkByDescriptor) {
             linked = linkat(fd, "", AT_FDCWD, m_name.c_str(), AT_EMPTY_PATH);
+            // ENOENT: the program may not link by descriptor (not root).
             if (linked != 0 && errno == ENOENT) linkByDescriptor = false;
         }
-        if (linked != 0 && !linkByDescriptor) {
+        if (!linkByDescriptor) {
             linked = linkat(AT_FDCWD, self.c_str(), AT_FDCWD, m_name.c_str(), AT_SYMLINK_FOLLOW);
         }
         if (linked == 0) break;
