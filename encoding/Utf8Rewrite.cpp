@@ -81,7 +81,8 @@ std::size_t EditDeclaration(unsigned char* text, std::size_t length, bool& insid
     if (FindNoCase(text, start, end, "utf-8") == kNotFound) return length;
 
     const std::size_t at = FindNoCase(text, 0, length, "utf-8");
-    insideHead = start == Utf8MarkLength(text, length) && at > start && at + 5 <= close;
+    // Where the declaration opens the text, the first utf-8 comes after its "<?xml".
+    insideHead = start == Utf8MarkLength(text, length) && at + 5 <= close;
     std::memmove(text + at + 6, text + at + 5, length - at - 5);
     std::memcpy(text + at, "UTF-16", 6);
     return length + 1;

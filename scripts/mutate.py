@@ -2,7 +2,7 @@
 """Mutation testing of the library sources: plants one small fault at a time
 and checks that the test suite notices. Called by scripts/mutation.sh, which
 prepares the source copy and its build; `--list` only prints the sample."""
-import argparse, hashlib, os, random, re, signal, subprocess, time
+import argparse, hashlib, os, random, re, shutil, signal, subprocess, time
 from collections import Counter
 from pathlib import Path
 
@@ -101,9 +101,10 @@ def candidates(src, folders=FOLDERS):
     return found
 
 
-def run(cmd, timeout):
+def run(cmd, timeout, env=None):
     """Exit status of cmd, or None when it ran out of time (its whole process group is killed)."""
-    p = subprocess.Popen(cmd, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
+    p = subprocess.Popen(cmd, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True,
+                         env=env)
     try:
         return p.wait(timeout)
     except subprocess.TimeoutExpired:
@@ -129,6 +130,8 @@ def main():
     ap.add_argument("--limit", type=int, default=120, help="seconds for the tests of one mutant")
     ap.add_argument("--folders", default=",".join(FOLDERS),
                     help="comma-separated library folders to mutate (default: all)")
+    ap.add_argument("--resume", action="store_true",
+                    help="take the outcomes of the last run's results.tsv, but for mutants that did not compile")
     args = ap.parse_args()
 
     everything = candidates(args.src, [f for f in args.folders.split(",") if f])
@@ -144,11 +147,28 @@ def main():
     build_cmd = ["ninja", "-C", str(build), "-j2"]
     test_cmd = ["ctest", "--test-dir", str(build), "-j2", "--timeout", "60", "--stop-on-failure"]
     original = {o: code_hash(o, scratch) for o in build.rglob("*.o")}
+    earlier = {}
+    if args.resume and (args.out / "results.tsv").exists():
+        for row in (args.out / "results.tsv").read_text().split("\n")[1:]:
+            fields = row.split("\t")
+            if len(fields) == 6 and fields[3] != "no-compile":
+                earlier[(fields[0], int(fields[1]), fields[2], fields[4], fields[5])] = fields[3]
+    # The tests' temporary folders, emptied after each mutant: a mutant whose
+    # tests are killed leaves theirs, and one that writes without end would
+    # fill the disk for every mutant after it.
+    temp = args.out / "tmp"
+    env = dict(os.environ, TMPDIR=str(temp))
     results, tsv = [], (args.out / "results.tsv").open("w")
     tsv.write("file\tline\toperator\tstatus\toriginal\tmutated\n")
     for index, (rel, number, op, before, after) in enumerate(sample, 1):
         path = args.src / rel
         text, started = path.read_text(), time.time()
+        key = (rel, number, op, before, after)
+        if key in earlier:
+            results.append((rel, number, op, earlier[key], before, after))
+            tsv.write("\t".join(map(str, results[-1])) + "\n")
+            print(f"[{index}/{len(sample)}] {earlier[key]:10} {rel}:{number} {op} (the last run's)", flush=True)
+            continue
         lines = text.split("\n")
         lines[number - 1] = after
         try:
@@ -159,7 +179,10 @@ def main():
                      if o.stat().st_mtime > started):
                 status = "equivalent"  # same machine code: no test could tell
             else:
-                code = run(test_cmd, args.limit)
+                shutil.rmtree(temp, ignore_errors=True)
+                temp.mkdir()
+                code = run(test_cmd, args.limit, env)
+                shutil.rmtree(temp, ignore_errors=True)
                 status = "survived" if code == 0 else "killed" if code else "timeout"
         finally:
             path.write_text(text)  # the next build recompiles the original

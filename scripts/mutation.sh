@@ -2,7 +2,9 @@
 # Mutation testing (see TESTING.md): copies the working tree, uncommitted
 # edits included, to build-mutation/src, builds it in build-mutation/build and
 # lets scripts/mutate.py plant and test one fault at a time.
-#   scripts/mutation.sh [--count N] [--seed S] [--list] [--limit SECONDS] [--folders A,B]
+#   scripts/mutation.sh [--count N] [--seed S] [--list] [--limit SECONDS] [--folders A,B] [--resume]
+# --resume keeps the outcomes of the last run of the same tree and runs only
+# the mutants that had none (a run cut short, a full disk).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -20,7 +22,13 @@ git ls-files -z --cached --others --exclude-standard |
 {
   echo "commit $(git rev-parse HEAD)"
   if [[ -n $(git status --porcelain) ]]; then echo "uncommitted changes:"; git status --porcelain; fi
-} > "$out/tree.txt"
+} > "$out/tree.txt.new"
+# --resume takes the last run's outcomes: only for the same tree.
+if [[ " $* " == *" --resume "* ]] && ! cmp -s "$out/tree.txt" "$out/tree.txt.new"; then
+  echo "--resume: the last run was of another tree ($(head -1 "$out/tree.txt" 2>/dev/null))" >&2
+  exit 2
+fi
+mv "$out/tree.txt.new" "$out/tree.txt"
 echo "Copied the working tree at $(head -1 "$out/tree.txt")$(sed -n 2p "$out/tree.txt" | sed 's/^/, with /;s/:$//')"
 
 cmake -S "$out/src" -B "$out/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZK8_BENCH=OFF \
