@@ -65,25 +65,6 @@ void CUtf16Output::Text(const char* utf8) {
     }
 }
 
-void CUtf16Output::Widen(const unsigned char* ascii, std::size_t length) {
-    while (length > 0) {
-        const std::size_t room = (m_capacity - m_used) / 2;
-        if (room == 0) {
-            FlushBuffer();
-            continue;
-        }
-        const std::size_t n = std::min(length, room);
-        unsigned char* out = m_buffer.get() + m_used;
-        for (std::size_t i = 0; i < n; ++i) {
-            out[2 * i] = ascii[i];
-            out[2 * i + 1] = 0;
-        }
-        m_used += 2 * n;
-        ascii += n;
-        length -= n;
-    }
-}
-
 void CUtf16Output::UnitsThroughBuffers(const std::string& bytes) {
     std::size_t from = 0;
     while (from < bytes.size()) {

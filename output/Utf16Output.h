@@ -23,18 +23,7 @@ public:
 
     // Markup: ASCII only.
     void Ascii(const char* text) { Ascii(text, std::strlen(text)); }
-    void Ascii(const char* text, std::size_t length) {
-        if (2 * length > m_capacity - m_used) {
-            Widen(reinterpret_cast<const unsigned char*>(text), length);
-            return;
-        }
-        unsigned char* out = m_buffer.get() + m_used;
-        for (std::size_t i = 0; i < length; ++i) {
-            out[2 * i] = static_cast<unsigned char>(text[i]);
-            out[2 * i + 1] = 0;
-        }
-        m_used += 2 * length;
-    }
+    void Ascii(const char* text, std::size_t length) { Widen(reinterpret_cast<const unsigned char*>(text), length); }
     // A name or text as pugixml holds it (UTF-8), decoded as pugixml decodes
     // it: a lead byte followed by its continuation bytes is one character
     // (no check for overlong forms or surrogates); any other byte is dropped.
@@ -61,7 +50,24 @@ private:
         m_buffer[m_used++] = static_cast<unsigned char>((unit >> 8) & 0xFF);
     }
     // ASCII bytes as code units, through as many buffers as they fill.
-    void Widen(const unsigned char* ascii, std::size_t length);
+    void Widen(const unsigned char* ascii, std::size_t length) {
+        while (length > 0) {
+            const std::size_t room = (m_capacity - m_used) / 2;
+            if (room == 0) {
+                FlushBuffer();
+                continue;
+            }
+            const std::size_t n = length < room ? length : room;
+            unsigned char* out = m_buffer.get() + m_used;
+            for (std::size_t i = 0; i < n; ++i) {
+                out[2 * i] = ascii[i];
+                out[2 * i + 1] = 0;
+            }
+            m_used += 2 * n;
+            ascii += n;
+            length -= n;
+        }
+    }
     void UnitsThroughBuffers(const std::string& bytes);
     void FlushBuffer();
 
