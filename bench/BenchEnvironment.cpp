@@ -245,9 +245,10 @@ int ChildMain(int argc, char** argv) {
         const std::string temp(static_cast<std::size_t>(std::atol(argv[9])), 't');
         const std::string statusPath = std::string(argv[5]) + "_Status.xml";
         const std::string tempPath = Scratch::WorkDir() + "/fair-temp.xml";
-        const auto writeFile = [](const std::string& path, const std::string& bytes) {
+        // Nothing where there are no bytes: no file is opened.
+        const auto writeFile = [](const std::string& path, const std::string& bytes, const char* mode) {
             if (bytes.empty()) return;
-            if (std::FILE* file = std::fopen(path.c_str(), "wb")) {
+            if (std::FILE* file = std::fopen(path.c_str(), mode)) {
                 std::fwrite(bytes.data(), 1, bytes.size(), file);
                 std::fclose(file);
             }
@@ -258,18 +259,14 @@ int ChildMain(int argc, char** argv) {
         const auto start = Clock::now();
         for (long i = 0; i < count; ++i) {
             pugi::xml_document document;
-            writeFile(tempPath, temp);
+            writeFile(tempPath, temp, "wb");
             document.load_file(argv[4], kParseOptions, pugi::encoding_auto);
             FloorSave(document, argv[5]);
-            writeFile(statusPath, status);
+            writeFile(statusPath, status, "wb");
             struct stat st;
             stat(settings.c_str(), &st);
             // A call whose entries are all below the logging level writes none.
-            std::FILE* file = line.empty() ? nullptr : std::fopen(log.c_str(), "ab");
-            if (file != nullptr) {
-                std::fwrite(line.data(), 1, line.size(), file);
-                std::fclose(file);
-            }
+            writeFile(log, line, "ab");
         }
         std::printf("%.6f %ld\n", seconds(start, Clock::now()), PeakRssKilobytes());
         std::remove(log.c_str());
