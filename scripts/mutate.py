@@ -163,33 +163,32 @@ def main():
     for index, (rel, number, op, before, after) in enumerate(sample, 1):
         path = args.src / rel
         text, started = path.read_text(), time.time()
-        key = (rel, number, op, before, after)
-        if key in earlier:
-            results.append((rel, number, op, earlier[key], before, after))
-            tsv.write("\t".join(map(str, results[-1])) + "\n")
-            print(f"[{index}/{len(sample)}] {earlier[key]:10} {rel}:{number} {op} (the last run's)", flush=True)
-            continue
-        lines = text.split("\n")
-        lines[number - 1] = after
-        try:
-            path.write_text("\n".join(lines))
-            if run(build_cmd, 900) != 0:
-                status = "no-compile"
-            elif all(code_hash(o, scratch) == original.get(o) for o in build.rglob("*.o")
-                     if o.stat().st_mtime > started):
-                status = "equivalent"  # same machine code: no test could tell
-            else:
-                shutil.rmtree(temp, ignore_errors=True)
-                temp.mkdir()
-                code = run(test_cmd, args.limit, env)
-                shutil.rmtree(temp, ignore_errors=True)
-                status = "survived" if code == 0 else "killed" if code else "timeout"
-        finally:
-            path.write_text(text)  # the next build recompiles the original
+        # A mutant the last run gave an outcome keeps it (--resume).
+        status = earlier.get((rel, number, op, before, after))
+        took = "the last run's"
+        if status is None:
+            lines = text.split("\n")
+            lines[number - 1] = after
+            try:
+                path.write_text("\n".join(lines))
+                if run(build_cmd, 900) != 0:
+                    status = "no-compile"
+                elif all(code_hash(o, scratch) == original.get(o) for o in build.rglob("*.o")
+                         if o.stat().st_mtime > started):
+                    status = "equivalent"  # same machine code: no test could tell
+                else:
+                    shutil.rmtree(temp, ignore_errors=True)
+                    temp.mkdir()
+                    code = run(test_cmd, args.limit, env)
+                    shutil.rmtree(temp, ignore_errors=True)
+                    status = "survived" if code == 0 else "killed" if code else "timeout"
+            finally:
+                path.write_text(text)  # the next build recompiles the original
+            took = f"{time.time() - started:.0f} s"
         results.append((rel, number, op, status, before, after))
         tsv.write("\t".join(map(str, results[-1])) + "\n")
         tsv.flush()
-        print(f"[{index}/{len(sample)}] {status:10} {rel}:{number} {op} ({time.time() - started:.0f} s)", flush=True)
+        print(f"[{index}/{len(sample)}] {status:10} {rel}:{number} {op} ({took})", flush=True)
     run(build_cmd, 900)  # leave the build as the unmutated sources give it
     scratch.unlink(missing_ok=True)
 
